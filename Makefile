@@ -1,0 +1,66 @@
+# Two entry points: `make test` and `make demo`. Each sets up what is missing
+# (Debian packages, the .venv, the Python test requirements) and rebuilds only
+# what changed.
+SHELL := /bin/bash
+VENV  := .venv
+PY    := $(VENV)/bin/python
+CMAKE := $(VENV)/bin/cmake
+STAMP := .stamps
+BUILD := build/release
+ASAN  := build/asan
+TSAN  := build/tsan
+JOBS  ?= $(shell nproc)
+CONFIGURE = $(CMAKE) -S . -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
+            -DPython_EXECUTABLE=$(abspath $(PY)) --log-level=WARNING --no-warn-unused-cli
+
+.PHONY: test demo build cpp-test asan-test tsan-test py-test bench clean
+
+test: cpp-test asan-test tsan-test py-test
+
+demo: build
+	PYTHONPATH=python $(PY) examples/quickstart.py
+
+$(STAMP)/system: scripts/setup-system.sh
+	@mkdir -p $(STAMP)
+	bash scripts/setup-system.sh
+	@touch $@
+
+$(STAMP)/venv: requirements-dev.txt scripts/find-python.sh $(STAMP)/system
+	@test -x $(PY) || $$(bash scripts/find-python.sh) -m venv $(VENV)
+	$(PY) -m pip install -q --disable-pip-version-check -r requirements-dev.txt
+	@touch $@
+
+$(BUILD)/build.ninja: $(STAMP)/venv
+	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSOLIN_DEV_LAYOUT=ON
+
+$(ASAN)/build.ninja: $(STAMP)/venv
+	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DTESSOLIN_MODULE=OFF \
+	  -DTESSOLIN_SANITIZE=address,undefined
+
+$(TSAN)/build.ninja: $(STAMP)/venv
+	$(CONFIGURE) -B $(TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSOLIN_MODULE=OFF \
+	  -DTESSOLIN_SANITIZE=thread
+
+build: $(BUILD)/build.ninja
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+
+cpp-test: build
+	cd $(BUILD) && ../../$(VENV)/bin/ctest --output-on-failure -LE threads
+
+asan-test: $(ASAN)/build.ninja
+	$(CMAKE) --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ../../$(VENV)/bin/ctest --output-on-failure -LE threads
+
+tsan-test: $(TSAN)/build.ninja
+	$(CMAKE) --build $(TSAN) -j $(JOBS)
+	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ../../$(VENV)/bin/ctest --output-on-failure -L threads
+
+py-test: build
+	PYTHONPATH=python $(PY) -m pytest -q tests
+
+bench: build
+	PYTHONPATH=python $(PY) bench/run.py
+
+clean:
+	rm -rf build $(STAMP) python/tessolin/_tessolin*.so

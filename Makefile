@@ -57,7 +57,7 @@ tsan-test: $(TSAN)/build.ninja
 	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ../../$(VENV)/bin/ctest --output-on-failure -L threads
 
 py-test: build
-	PYTHONPATH=python $(PY) -m pytest -q tests
+	PYTHONPATH=python:$(BUILD)/testing $(PY) -m pytest -q tests
 
 bench: build
 	PYTHONPATH=python $(PY) bench/run.py

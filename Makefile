@@ -11,7 +11,7 @@ ASAN  := build/asan
 TSAN  := build/tsan
 JOBS  ?= $(shell nproc)
 CONFIGURE = $(CMAKE) -S . -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
-            -DPython_EXECUTABLE=$(abspath $(PY)) --log-level=WARNING --no-warn-unused-cli
+            -DPython_EXECUTABLE=$(abspath $(PY)) --log-level=WARNING -Wno-unused-cli
 
 .PHONY: test demo build cpp-test asan-test tsan-test py-test bench clean
 

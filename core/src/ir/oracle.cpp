@@ -1,0 +1,10 @@
+#include "ir/oracle.hpp"
+
+namespace tessolin::ir {
+
+Oracle& no_oracle() noexcept {
+  static NoOracle oracle;
+  return oracle;
+}
+
+}  // namespace tessolin::ir

@@ -1,0 +1,157 @@
+// The interface through which the IR's decisions learn facts about pooled
+// Python constants, and the default implementation that knows none.
+//
+// Every argument that names a constant is a constants-pool index. No
+// operation raises; any doubt (a Python error, an index past the pool, a
+// question outside what can be answered) is the non-committal answer:
+// Undecided, Unordered, Declined or SlotKind::Unknown. Yes and No are proofs.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ir/node.hpp"
+
+namespace tessolin::ir {
+
+enum class OracleAnswer : uint8_t { No = 0, Yes = 1, Undecided = 2 };
+
+// Read as an unsigned byte Unordered is 254 and Less 255.
+enum class ConstantOrder : int8_t { Less = -1, Equal = 0, Greater = 1, Unordered = -2 };
+
+// The single builtin kind of values; also the kind arguments of the oracle.
+enum class SlotKind : uint8_t {
+  None = 0,
+  Bool = 1,
+  Int = 2,  // includes bools where a node kind is meant
+  Float = 3,
+  Str = 4,
+  Bytes = 5,
+  List = 6,
+  Tuple = 7,
+  Set = 8,
+  FrozenSet = 9,
+  Dict = 10,
+  Unknown = 255,
+};
+
+// Tag byte shared by LiteralValue and ClassAnswer.
+namespace answer_tag {
+inline constexpr uint8_t kBool = 11;
+inline constexpr uint8_t kInt = 12;
+inline constexpr uint8_t kFloat = 13;
+inline constexpr uint8_t kText = 14;
+inline constexpr uint8_t kNone = 15;
+inline constexpr uint8_t kDeclined = 254;
+inline constexpr uint8_t kNoBuiltinBase = 255;  // class answer: no builtin base
+}  // namespace answer_tag
+
+// The oracle's description of one pooled class.
+struct ClassAnswer {
+  std::vector<uint32_t> ids;  // sorted: the class and every class of its __mro__
+  uint32_t class_id = 0;
+  uint32_t base_position = 0;  // 1..9 in the probe order (int, str, bytes, float,
+                               // tuple, frozenset, list, set, dict); 0 for none
+  // SlotKind code of the builtin base (2..10), kNoBuiltinBase, or kDeclined.
+  uint8_t tag = answer_tag::kDeclined;
+
+  bool declined() const noexcept { return tag == answer_tag::kDeclined; }
+  bool has_id(uint32_t id) const noexcept { return std::binary_search(ids.begin(), ids.end(), id); }
+};
+
+// The oracle's description of one pooled constant. Tags 0-10 and 255 mean
+// the record is a class answer (see `klass`); 11-15 are values; 254 declined.
+struct LiteralValue {
+  uint8_t tag = answer_tag::kDeclined;
+  uint8_t text_kind = 0;  // for kText: 4 (str, UTF-8) or 5 (bytes)
+  bool bool_value = false;
+  int64_t int_value = 0;
+  double float_value = 0.0;
+  std::string text;
+  ClassAnswer klass;
+
+  static LiteralValue declined() { return {}; }
+  static LiteralValue none() { LiteralValue v; v.tag = answer_tag::kNone; return v; }
+  static LiteralValue of_bool(bool b) { LiteralValue v; v.tag = answer_tag::kBool; v.bool_value = b; return v; }
+  static LiteralValue of_int(int64_t i) { LiteralValue v; v.tag = answer_tag::kInt; v.int_value = i; return v; }
+  static LiteralValue of_float(double d) { LiteralValue v; v.tag = answer_tag::kFloat; v.float_value = d; return v; }
+  // kind: SlotKind::Str or SlotKind::Bytes.
+  static LiteralValue of_text(SlotKind kind, std::string bytes) {
+    LiteralValue v;
+    v.tag = answer_tag::kText;
+    v.text_kind = static_cast<uint8_t>(kind);
+    v.text = std::move(bytes);
+    return v;
+  }
+
+  bool is_declined() const noexcept { return tag == answer_tag::kDeclined; }
+  bool is_value() const noexcept { return tag >= answer_tag::kBool && tag <= answer_tag::kNone; }
+  bool is_class() const noexcept { return tag <= 10 || tag == answer_tag::kNoBuiltinBase; }
+};
+
+// Fourteen operations, in their fixed slot order. An oracle serves one
+// decision query on one thread; implementations may keep a class-id table,
+// hence the operations are not const.
+class Oracle {
+ public:
+  virtual ~Oracle() = default;
+  // 1: value of constant i asked as a constraint's bound or divisor.
+  virtual LiteralValue constraint_value(uint64_t i) = 0;
+  // 2: value of constant i asked as a Literal node's constant.
+  virtual LiteralValue literal_value(uint64_t i) = 0;
+  // 3: class answer for constant i, tag kDeclined when it is no class.
+  virtual ClassAnswer class_answer(uint64_t i) = 0;
+  // 4: every value of a lies in b.
+  virtual OracleAnswer decide_subset(const SchemaNode& a, const SchemaNode& b) = 0;
+  // 5: order of constant i against constant j.
+  virtual ConstantOrder compare_constants(uint64_t i, uint64_t j) = 0;
+  // 6: no constant of a equals a constant of b.
+  virtual OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) = 0;
+  // 7: no integer n with i <(=) n <(=) j.
+  virtual OracleAnswer integer_range_empty(uint64_t i, bool low_exclusive, uint64_t j,
+                                           bool high_exclusive) = 0;
+  // 8: constant i is a multiple of constant j.
+  virtual OracleAnswer is_multiple(uint64_t i, uint64_t j) = 0;
+  // 9: node is an Instance whose class keeps the standard instance checks.
+  virtual OracleAnswer class_hooks_standard(const SchemaNode& node) = 0;
+  // 10: SlotKind 0..5 when constant i is exactly None/bool/int/float/str/bytes.
+  virtual SlotKind scalar_kind(uint64_t i) = 0;
+  // 11: class constant i has the kind as builtin base (int also matches Bool);
+  // Undecided when it has no builtin base.
+  virtual OracleAnswer class_kind_matches(uint64_t i, SlotKind kind) = 0;
+  // 12: as 11, but No when the class has no builtin base.
+  virtual OracleAnswer class_kind_matches_strict(uint64_t i, SlotKind kind) = 0;
+  // 13: every value of the builtin kind is an instance of class constant i.
+  virtual OracleAnswer builtin_within_class(SlotKind kind, uint64_t i) = 0;
+  // 14: constants i and j are different values.
+  virtual OracleAnswer constants_distinct(uint64_t i, uint64_t j) = 0;
+};
+
+// Knows no constant: every answer is the non-committal one. Stateless.
+class NoOracle final : public Oracle {
+ public:
+  LiteralValue constraint_value(uint64_t) override { return LiteralValue::declined(); }
+  LiteralValue literal_value(uint64_t) override { return LiteralValue::declined(); }
+  ClassAnswer class_answer(uint64_t) override { return {}; }
+  OracleAnswer decide_subset(const SchemaNode&, const SchemaNode&) override { return OracleAnswer::Undecided; }
+  ConstantOrder compare_constants(uint64_t, uint64_t) override { return ConstantOrder::Unordered; }
+  OracleAnswer constants_disjoint(std::span<const uint64_t>, std::span<const uint64_t>) override {
+    return OracleAnswer::Undecided;
+  }
+  OracleAnswer integer_range_empty(uint64_t, bool, uint64_t, bool) override { return OracleAnswer::Undecided; }
+  OracleAnswer is_multiple(uint64_t, uint64_t) override { return OracleAnswer::Undecided; }
+  OracleAnswer class_hooks_standard(const SchemaNode&) override { return OracleAnswer::Undecided; }
+  SlotKind scalar_kind(uint64_t) override { return SlotKind::Unknown; }
+  OracleAnswer class_kind_matches(uint64_t, SlotKind) override { return OracleAnswer::Undecided; }
+  OracleAnswer class_kind_matches_strict(uint64_t, SlotKind) override { return OracleAnswer::Undecided; }
+  OracleAnswer builtin_within_class(SlotKind, uint64_t) override { return OracleAnswer::Undecided; }
+  OracleAnswer constants_distinct(uint64_t, uint64_t) override { return OracleAnswer::Undecided; }
+};
+
+// A process-wide NoOracle for callers that need one by reference.
+Oracle& no_oracle() noexcept;
+
+}  // namespace tessolin::ir

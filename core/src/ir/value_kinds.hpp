@@ -1,0 +1,71 @@
+// Cheap arguments about the kinds of values a node admits: kind masks, the
+// single builtin kind of a node, and conservative disjointness.
+//
+// All answers claim nothing on doubt: an unknown mask, SlotKind::Unknown,
+// "not excluded", "not proven disjoint". Recursion into members, inners and
+// element schemas is depth-limited; past the limit the answer is the
+// non-committal one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "ir/definitions.hpp"
+#include "ir/node.hpp"
+#include "ir/oracle.hpp"
+
+namespace tessolin::ir {
+
+// Bits: 1 None, 2 bool, 4 int (not bool), 8 float, 16 str, 32 bytes,
+// 64 every other value. 127 every value.
+using KindMask = uint8_t;
+inline constexpr KindMask kAllKinds = 127;
+
+struct KindMaskResult {
+  bool unknown = true;  // when set, mask carries no meaning
+  KindMask mask = 0;
+  static KindMaskResult known(KindMask m) { return {false, m}; }
+  static KindMaskResult none() { return {true, 0}; }
+};
+
+// Known (and exact) only for the whole-kind leaves and unions, intersections,
+// complements and constraint-free refinements of them.
+KindMaskResult kind_mask(const SchemaNode& node);
+
+// The single builtin kind of the node's values (Int includes bools), asking
+// the oracle for a Literal's constant; Unknown when there is none.
+SlotKind node_slot_kind(const SchemaNode& node, Oracle& oracle);
+
+// Whether the node's values are of a kind that the class's instances never
+// have (class_kind_matches_strict answers No).
+bool kind_excludes_class(const SchemaNode& node, uint64_t class_index, Oracle& oracle,
+                         DefinitionsView definitions);
+
+// True only when proven that no value lies in both nodes.
+bool nodes_disjoint(const SchemaNode& a, const SchemaNode& b, Oracle& oracle);
+
+// Pool indices of a Literal (one, held inline: no allocation) or of a Union
+// whose members are all Literals (owned, in member order).
+class LiteralMembers {
+ public:
+  explicit LiteralMembers(uint64_t one) : one_(one), single_(true) {}
+  explicit LiteralMembers(std::vector<uint64_t> owned) : owned_(std::move(owned)) {}
+  std::span<const uint64_t> indices() const noexcept {
+    return single_ ? std::span<const uint64_t>(&one_, 1) : std::span<const uint64_t>(owned_);
+  }
+  bool single() const noexcept { return single_; }
+
+ private:
+  uint64_t one_ = 0;
+  bool single_ = false;
+  std::vector<uint64_t> owned_;
+};
+std::optional<LiteralMembers> literal_members(const SchemaNode& node);
+
+// The schema every element of every value satisfies: through refinements, a
+// Collection's element or a prefix-less Sequence's tail; else null.
+const SchemaNode* element_schema(const SchemaNode& node) noexcept;
+
+}  // namespace tessolin::ir

@@ -13,6 +13,8 @@
 #include "exception/error_hooks.hpp"
 #include "exception/validation_error_type.hpp"
 #include "ir/limits.hpp"
+#include "validator/combinators.hpp"
+#include "validator/validator_data.hpp"
 
 namespace tessolin::py {
 
@@ -28,14 +30,19 @@ constexpr const char* kModuleDoc =
 
 // Step 11: add the `Validator` class (the validator component provides its
 // type object).
-void add_validator_class(PyObject* /*module*/) {}
+void add_validator_class(PyObject* module) {
+    module_add(module, "Validator", PyRef::borrow(reinterpret_cast<PyObject*>(validator_type())));
+}
 
 // Step 12: add the module functions `union`, `intersection`, `complement`,
 // `recursive`, in that order, each with module_add_function.
-void add_module_functions(PyObject* /*module*/) {}
+void add_module_functions(PyObject* module) { add_combinator_functions(module); }
 
 // Step 13: add `anything` (over the shared Anything node), then `nothing`.
-void add_validator_constants(PyObject* /*module*/) {}
+void add_validator_constants(PyObject* module) {
+    module_add(module, "anything", make_anything_validator());
+    module_add(module, "nothing", make_nothing_validator());
+}
 
 void add_limits(PyObject* module) {
     module_add(module, "MAX_SCHEMA_DEPTH", PyRef::check(PyLong_FromUnsignedLongLong(ir::kMaxSchemaDepth)));

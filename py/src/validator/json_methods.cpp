@@ -1,0 +1,139 @@
+// The JSON entry points of a Validator. validate_json and load parse the
+// document into Python objects and run the same walk as validate over them,
+// so they reach the same answers and errors; load hands back the object it
+// checked. is_valid_json parses into immutable JSON values and walks those
+// in place in membership mode, creating no Python objects for the document.
+#include <string_view>
+
+#include "binding/binding.hpp"
+#include "check/run_walk.hpp"
+#include "json/json_document.hpp"
+#include "json/json_entry_points.hpp"
+#include "json/json_input_text.hpp"
+#include "json/python_object_builder.hpp"
+#include "validator/validator_data.hpp"
+
+namespace tessolin::py {
+
+namespace {
+
+using check::WalkInput;
+using check::WalkMode;
+
+constexpr Signature<2> kValidateJsonSig{"Validator.validate_json()",
+                                        {{{"data", ParamKind::PositionalOnly, true},
+                                          {"fail_fast", ParamKind::KeywordOnly, false}}}};
+constexpr Signature<2> kLoadSig{"Validator.load()",
+                                {{{"data", ParamKind::PositionalOnly, true},
+                                  {"fail_fast", ParamKind::KeywordOnly, false}}}};
+constexpr Signature<1> kIsValidJsonSig{"Validator.is_valid_json()", {{{"data", ParamKind::PositionalOnly, true}}}};
+
+// A NumPy boolean scalar: its type's module is "numpy" and its name "bool_"
+// or "bool". Recognised by name, so NumPy is never imported.
+bool is_numpy_bool(PyObject* value) {
+    PyTypeObject* type = Py_TYPE(value);
+    PyRef module = PyRef::steal(PyType_GetModuleName(type));
+    if (!module) {
+        PyErr_Clear();
+        return false;
+    }
+    if (!PyUnicode_Check(module.get()) || PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0) return false;
+    PyRef name = PyRef::steal(PyType_GetName(type));
+    if (!name) {
+        PyErr_Clear();
+        return false;
+    }
+    return PyUnicode_CompareWithASCIIString(name.get(), "bool_") == 0 ||
+           PyUnicode_CompareWithASCIIString(name.get(), "bool") == 0;
+}
+
+bool fail_fast_argument(PyObject* value) {
+    if (value == nullptr) return false;
+    if (PyBool_Check(value)) return value == Py_True;
+    if (is_numpy_bool(value)) {
+        inquiry truth = Py_TYPE(value)->tp_as_number ? Py_TYPE(value)->tp_as_number->nb_bool : nullptr;
+        if (truth != nullptr) return check(truth(value)) != 0;
+    }
+    raise_argument_type("fail_fast", value, "bool");
+}
+
+// The parsed document when it is a member; otherwise raises the fatal
+// exception, the ValidationError of the walk, or the parse failure.
+PyRef load_checked(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                   const Signature<2>& sig) {
+    auto a = parse_fastcall(sig, args, nargs, kwnames);
+    // Before the document is looked at: a bad flag is reported whatever the data.
+    const bool fail_fast = fail_fast_argument(a[1]);
+    PyRef parsed = parse_json_input(a[0]);
+    check::WalkOutcome outcome = check::run_walk(*validator_data(self), WalkInput::object(parsed.get()),
+                                                 fail_fast ? WalkMode::FailFast : WalkMode::CollectAll);
+    if (outcome.fatal || !outcome.member) check::raise_walk_failure(std::move(outcome));
+    return parsed;
+}
+
+PyRef validate_json_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    load_checked(self, args, nargs, kwnames, kValidateJsonSig);
+    return PyRef::borrow(Py_None);
+}
+
+PyRef load_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return load_checked(self, args, nargs, kwnames, kLoadSig);
+}
+
+// Whether the walk checks parsed JSON values in place. Until it does,
+// is_valid_json walks the Python objects of the document instead: the same
+// answers, at the cost of making the objects.
+constexpr bool kWalkReadsJsonValues = false;
+
+PyRef membership(PyObject* self, WalkInput input) {
+    check::WalkOutcome outcome = check::run_walk(*validator_data(self), input, WalkMode::Membership);
+    if (outcome.fatal) check::raise_walk_failure(std::move(outcome));
+    return PyRef::borrow(outcome.member ? Py_True : Py_False);
+}
+
+PyRef is_valid_json_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    auto a = parse_fastcall(kIsValidJsonSig, args, nargs, kwnames);
+    const JsonInputText input = json_input_text(a[0]);
+    if (input.kind != JsonInputClass::Text) {
+        // Wrong type, lone surrogate or a failed UTF-8 view: not a member.
+        PyErr_Clear();
+        return PyRef::borrow(Py_False);
+    }
+    if (kWalkReadsJsonValues) {
+        json::JsonDocument document;
+        if (json::parse_json_document(input.text, document)) return PyRef::borrow(Py_False);
+        return membership(self, WalkInput::json(&document.root()));
+    }
+    PyRef parsed;
+    if (parse_json_objects(input.text, parsed)) return PyRef::borrow(Py_False);
+    return membership(self, WalkInput::object(parsed.get()));
+}
+
+constexpr const char kValidateJsonDoc[] =
+    "validate_json($self, data, /, *, fail_fast=False)\n--\n\n"
+    "Parse the JSON document data (str or bytes) and check it against the schema; return None when it is a\n"
+    "member, else raise ValidationError (code \"json_invalid\" when the document does not parse).\n\n"
+    "With fail_fast=True only the first failure is reported.";
+constexpr const char kLoadDoc[] =
+    "load($self, data, /, *, fail_fast=False)\n--\n\n"
+    "Parse the JSON document data (str or bytes), check it against the schema and return the parsed value;\n"
+    "raise ValidationError when it does not parse or is not a member.\n\n"
+    "With fail_fast=True only the first failure is reported.";
+constexpr const char kIsValidJsonDoc[] =
+    "is_valid_json($self, data, /)\n--\n\n"
+    "Return True when the JSON document data (str or bytes) parses and is a member of the schema's set,\n"
+    "else False.";
+
+const PyMethodDef kJsonMethods[] = {
+    method_def("validate_json", &method_fastcall<&validate_json_body>, METH_FASTCALL | METH_KEYWORDS,
+               kValidateJsonDoc),
+    method_def("load", &method_fastcall<&load_body>, METH_FASTCALL | METH_KEYWORDS, kLoadDoc),
+    method_def("is_valid_json", &method_fastcall<&is_valid_json_body>, METH_FASTCALL | METH_KEYWORDS,
+               kIsValidJsonDoc),
+};
+
+}  // namespace
+
+std::span<const PyMethodDef> json_check_methods() { return kJsonMethods; }
+
+}  // namespace tessolin::py

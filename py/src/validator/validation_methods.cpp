@@ -1,0 +1,123 @@
+// The membership entry points of a Validator for Python objects: validate,
+// is_valid, ensure and the `in` operator. Each runs one walk over the root
+// and turns its outcome into the result; a fatal exception met by the walk
+// is raised by every one of them, the boolean ones included.
+#include <string_view>
+#include <vector>
+
+#include "binding/binding.hpp"
+#include "check/run_walk.hpp"
+#include "json/json_entry_points.hpp"
+#include "validator/validator_data.hpp"
+#include "validator/validator_methods.hpp"
+
+namespace tessolin::py {
+
+namespace {
+
+using check::WalkInput;
+using check::WalkMode;
+
+constexpr Signature<2> kValidateSig{"Validator.validate()",
+                                    {{{"obj", ParamKind::PositionalOnly, true},
+                                      {"fail_fast", ParamKind::KeywordOnly, false}}}};
+constexpr Signature<1> kIsValidSig{"Validator.is_valid()", {{{"obj", ParamKind::PositionalOnly, true}}}};
+constexpr Signature<1> kEnsureSig{"Validator.ensure()", {{{"obj", ParamKind::PositionalOnly, true}}}};
+
+// A NumPy boolean scalar: its type's module is "numpy" and its name "bool_"
+// or "bool". Recognised by name, so NumPy is never imported.
+bool is_numpy_bool(PyObject* value) {
+    PyTypeObject* type = Py_TYPE(value);
+    PyRef module = PyRef::steal(PyType_GetModuleName(type));
+    if (!module) {
+        PyErr_Clear();
+        return false;
+    }
+    if (!PyUnicode_Check(module.get()) || PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0) return false;
+    PyRef name = PyRef::steal(PyType_GetName(type));
+    if (!name) {
+        PyErr_Clear();
+        return false;
+    }
+    return PyUnicode_CompareWithASCIIString(name.get(), "bool_") == 0 ||
+           PyUnicode_CompareWithASCIIString(name.get(), "bool") == 0;
+}
+
+bool fail_fast_argument(PyObject* value) {
+    if (value == nullptr) return false;
+    if (PyBool_Check(value)) return value == Py_True;
+    if (is_numpy_bool(value)) {
+        inquiry truth = Py_TYPE(value)->tp_as_number ? Py_TYPE(value)->tp_as_number->nb_bool : nullptr;
+        if (truth != nullptr) return check(truth(value)) != 0;
+    }
+    raise_argument_type("fail_fast", value, "bool");
+}
+
+ValidatorData& data_of(PyObject* self) { return *validator_data(self); }
+
+// Member: nothing; otherwise raises the fatal exception or the
+// ValidationError (throws PythonError).
+void run_validation(PyObject* self, PyObject* obj, WalkMode mode) {
+    check::WalkOutcome outcome = check::run_walk(data_of(self), WalkInput::object(obj), mode);
+    if (outcome.fatal || !outcome.member) check::raise_walk_failure(std::move(outcome));
+}
+
+bool run_membership(PyObject* self, PyObject* obj) {
+    check::WalkOutcome outcome = check::run_walk(data_of(self), WalkInput::object(obj), WalkMode::Membership);
+    if (outcome.fatal) check::raise_walk_failure(std::move(outcome));
+    return outcome.member;
+}
+
+PyRef validate_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    auto a = parse_fastcall(kValidateSig, args, nargs, kwnames);
+    const bool fail_fast = fail_fast_argument(a[1]);
+    run_validation(self, a[0], fail_fast ? WalkMode::FailFast : WalkMode::CollectAll);
+    return PyRef::borrow(Py_None);
+}
+
+PyRef is_valid_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    auto a = parse_fastcall(kIsValidSig, args, nargs, kwnames);
+    return PyRef::borrow(run_membership(self, a[0]) ? Py_True : Py_False);
+}
+
+PyRef ensure_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    auto a = parse_fastcall(kEnsureSig, args, nargs, kwnames);
+    run_validation(self, a[0], WalkMode::CollectAll);
+    return PyRef::borrow(a[0]);
+}
+
+bool contains_body(PyObject* self, PyObject* item) { return run_membership(self, item); }
+
+constexpr const char kValidateDoc[] =
+    "validate($self, obj, /, *, fail_fast=False)\n--\n\n"
+    "Check obj against the schema; return None when it is a member, else raise ValidationError.\n\n"
+    "With fail_fast=True only the first failure is reported.";
+constexpr const char kIsValidDoc[] =
+    "is_valid($self, obj, /)\n--\n\n"
+    "Return True when obj is a member of the schema's set, else False.";
+constexpr const char kEnsureDoc[] =
+    "ensure($self, obj, /)\n--\n\n"
+    "Return obj itself when it is a member of the schema's set, else raise ValidationError.";
+
+const PyMethodDef kCheckMethods[] = {
+    method_def("validate", &method_fastcall<&validate_body>, METH_FASTCALL | METH_KEYWORDS, kValidateDoc),
+    method_def("is_valid", &method_fastcall<&is_valid_body>, METH_FASTCALL | METH_KEYWORDS, kIsValidDoc),
+    method_def("ensure", &method_fastcall<&ensure_body>, METH_FASTCALL | METH_KEYWORDS, kEnsureDoc),
+};
+
+}  // namespace
+
+// validate, is_valid, ensure, then the JSON entry points; built once and
+// kept for the process, as the type keeps pointers into it.
+std::span<const PyMethodDef> check_methods() {
+    static const std::vector<PyMethodDef>* table = [] {
+        auto* t = new std::vector<PyMethodDef>(std::begin(kCheckMethods), std::end(kCheckMethods));
+        for (const PyMethodDef& def : json_check_methods()) t->push_back(def);
+        return t;
+    }();
+    return *table;
+}
+
+int validator_contains(PyObject* self, PyObject* item) noexcept { return slot_contains<&contains_body>(self, item); }
+
+}  // namespace tessolin::py

@@ -11,6 +11,7 @@
 #include "json/json_entry_points.hpp"
 #include "json/json_input_text.hpp"
 #include "json/python_object_builder.hpp"
+#include "validator/fail_fast_argument.hpp"
 #include "validator/validator_data.hpp"
 
 namespace tessolin::py {
@@ -28,34 +29,6 @@ constexpr Signature<2> kLoadSig{"Validator.load()",
                                   {"fail_fast", ParamKind::KeywordOnly, false}}}};
 constexpr Signature<1> kIsValidJsonSig{"Validator.is_valid_json()", {{{"data", ParamKind::PositionalOnly, true}}}};
 
-// A NumPy boolean scalar: its type's module is "numpy" and its name "bool_"
-// or "bool". Recognised by name, so NumPy is never imported.
-bool is_numpy_bool(PyObject* value) {
-    PyTypeObject* type = Py_TYPE(value);
-    PyRef module = PyRef::steal(PyType_GetModuleName(type));
-    if (!module) {
-        PyErr_Clear();
-        return false;
-    }
-    if (!PyUnicode_Check(module.get()) || PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0) return false;
-    PyRef name = PyRef::steal(PyType_GetName(type));
-    if (!name) {
-        PyErr_Clear();
-        return false;
-    }
-    return PyUnicode_CompareWithASCIIString(name.get(), "bool_") == 0 ||
-           PyUnicode_CompareWithASCIIString(name.get(), "bool") == 0;
-}
-
-bool fail_fast_argument(PyObject* value) {
-    if (value == nullptr) return false;
-    if (PyBool_Check(value)) return value == Py_True;
-    if (is_numpy_bool(value)) {
-        inquiry truth = Py_TYPE(value)->tp_as_number ? Py_TYPE(value)->tp_as_number->nb_bool : nullptr;
-        if (truth != nullptr) return check(truth(value)) != 0;
-    }
-    raise_argument_type("fail_fast", value, "bool");
-}
 
 // The parsed document when it is a member; otherwise raises the fatal
 // exception, the ValidationError of the walk, or the parse failure.

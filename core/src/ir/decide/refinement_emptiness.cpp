@@ -2,7 +2,7 @@
 // distinct values a set's element schema offers.
 #include <algorithm>
 
-#include "decide/emptiness.hpp"
+#include "ir/decide/emptiness.hpp"
 
 namespace tessolin::decide {
 

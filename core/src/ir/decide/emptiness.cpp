@@ -1,4 +1,4 @@
-#include "decide/emptiness.hpp"
+#include "ir/decide/emptiness.hpp"
 
 #include <algorithm>
 #include <string_view>

@@ -3,8 +3,8 @@
 #include <limits>
 #include <string>
 
-#include "decide/decisions.hpp"
-#include "decide/inclusion.hpp"
+#include "ir/decide/decisions.hpp"
+#include "ir/decide/inclusion.hpp"
 #include "decide_test_support.hpp"
 
 namespace tessolin::decide {

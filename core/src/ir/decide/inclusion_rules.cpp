@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "decide/inclusion.hpp"
+#include "ir/decide/inclusion.hpp"
 #include "ir/intern.hpp"
 #include "ir/node_order.hpp"
 #include "ir/value_kinds.hpp"

@@ -1,6 +1,6 @@
 // The inclusion driver: the order of the tests, settling of intermediate
 // answers, assumed pairs, literal sets, unions, intersections and products.
-#include "decide/inclusion.hpp"
+#include "ir/decide/inclusion.hpp"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "decide/unfold.hpp"
+#include "ir/decide/unfold.hpp"
 
 #include <optional>
 #include <vector>

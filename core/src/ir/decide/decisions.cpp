@@ -1,6 +1,6 @@
-#include "decide/decisions.hpp"
+#include "ir/decide/decisions.hpp"
 
-#include "decide/inclusion.hpp"
+#include "ir/decide/inclusion.hpp"
 
 namespace tessolin::decide {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "decide/work_budget.hpp"
+#include "ir/decide/work_budget.hpp"
 #include "ir/definitions.hpp"
 #include "ir/oracle.hpp"
 

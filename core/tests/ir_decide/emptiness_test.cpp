@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "decide/decisions.hpp"
-#include "decide/emptiness.hpp"
+#include "ir/decide/decisions.hpp"
+#include "ir/decide/emptiness.hpp"
 #include "decide_test_support.hpp"
 
 namespace tessolin::decide {

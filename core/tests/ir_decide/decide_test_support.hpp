@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "decide/decision_context.hpp"
+#include "ir/decide/decision_context.hpp"
 #include "ir/constructors.hpp"
 #include "ir/intern.hpp"
 #include "ir/node.hpp"

@@ -9,9 +9,9 @@
 // invariant; a spent budget or an oracle that declines gives Undecided.
 #pragma once
 
-#include "decide/emptiness.hpp"
-#include "decide/relation.hpp"
-#include "decide/work_budget.hpp"
+#include "ir/decide/emptiness.hpp"
+#include "ir/decide/relation.hpp"
+#include "ir/decide/work_budget.hpp"
 #include "ir/definitions.hpp"
 #include "ir/node.hpp"
 #include "ir/oracle.hpp"

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "decide/decision_context.hpp"
-#include "decide/emptiness.hpp"
-#include "decide/relation.hpp"
+#include "ir/decide/decision_context.hpp"
+#include "ir/decide/emptiness.hpp"
+#include "ir/decide/relation.hpp"
 #include "ir/node.hpp"
 
 namespace tessolin::decide {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "decide/unfold.hpp"
+#include "ir/decide/unfold.hpp"
 #include "decide_test_support.hpp"
 #include "ir/node_order.hpp"
 

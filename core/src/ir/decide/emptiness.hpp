@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "decide/decision_context.hpp"
+#include "ir/decide/decision_context.hpp"
 #include "ir/node.hpp"
 #include "ir/value_kinds.hpp"
 

@@ -9,9 +9,6 @@
 // Each returns its entries without the null sentinel; an entry's ml_meth is
 // a binding trampoline (binding/trampoline.hpp). Tables must be static
 // arrays: the type keeps pointers to them for the life of the process.
-//
-// validator_methods_pending.cpp holds temporary definitions of what is not
-// written yet; delete a definition there when landing the real one.
 #pragma once
 
 #include <Python.h>

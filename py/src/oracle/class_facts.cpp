@@ -1,0 +1,107 @@
+#include "oracle/class_facts.hpp"
+
+#include "binding/error.hpp"
+#include "binding/interned.hpp"
+#include "binding/ref.hpp"
+
+namespace tessolin::oracle {
+
+using ir::OracleAnswer;
+using ir::SlotKind;
+using py::PyRef;
+
+namespace {
+
+constinit py::InternedName kInstanceCheck{"__instancecheck__"};
+constinit py::InternedName kSubclassCheck{"__subclasscheck__"};
+constinit py::InternedName kEq{"__eq__"};
+
+// getattr(obj, name); empty (with the error dropped) when it fails.
+PyRef attribute_or_empty(PyObject* obj, py::InternedName& name) noexcept {
+  try {
+    PyObject* value = PyObject_GetAttr(obj, name.get());
+    if (value == nullptr) PyErr_Clear();
+    return PyRef::steal(value);
+  } catch (const py::PythonError&) {
+    PyErr_Clear();
+    return {};
+  }
+}
+
+// Whether the metaclass's hook of this name is type's own: Yes, No, or
+// Undecided when either look-up fails. Both results are held while compared.
+OracleAnswer same_as_type_hook(PyObject* metaclass, py::InternedName& name) noexcept {
+  PyRef own = attribute_or_empty(metaclass, name);
+  if (!own) return OracleAnswer::Undecided;
+  PyRef standard = attribute_or_empty(reinterpret_cast<PyObject*>(&PyType_Type), name);
+  if (!standard) return OracleAnswer::Undecided;
+  return own.get() == standard.get() ? OracleAnswer::Yes : OracleAnswer::No;
+}
+
+struct BaseProbe {
+  PyTypeObject* type;
+  SlotKind kind;
+};
+
+// Probe order: bool-based classes report int, as bool subclasses int.
+const BaseProbe kProbes[] = {
+    {&PyLong_Type, SlotKind::Int},       {&PyUnicode_Type, SlotKind::Str}, {&PyBytes_Type, SlotKind::Bytes},
+    {&PyFloat_Type, SlotKind::Float},    {&PyTuple_Type, SlotKind::Tuple}, {&PyFrozenSet_Type, SlotKind::FrozenSet},
+    {&PyList_Type, SlotKind::List},      {&PySet_Type, SlotKind::Set},     {&PyDict_Type, SlotKind::Dict},
+};
+
+}  // namespace
+
+OracleAnswer has_standard_class_hooks(PyObject* metaclass) noexcept {
+  OracleAnswer instance = same_as_type_hook(metaclass, kInstanceCheck);
+  if (instance != OracleAnswer::Yes) return instance;
+  return same_as_type_hook(metaclass, kSubclassCheck);
+}
+
+bool has_identity_eq(PyObject* cls) noexcept {
+  PyRef own = attribute_or_empty(cls, kEq);
+  if (!own) return false;
+  PyRef base = attribute_or_empty(reinterpret_cast<PyObject*>(&PyBaseObject_Type), kEq);
+  return base && own.get() == base.get();
+}
+
+BuiltinBase builtin_base_kind(PyObject* cls) noexcept {
+  uint32_t position = 1;
+  for (const BaseProbe& probe : kProbes) {
+    int is_sub = PyObject_IsSubclass(cls, reinterpret_cast<PyObject*>(probe.type));
+    if (is_sub < 0) PyErr_Clear();
+    if (is_sub == 1) return {position, probe.kind};
+    ++position;
+  }
+  return {};
+}
+
+SlotKind scalar_kind_of(PyObject* obj) noexcept {
+  if (obj == Py_None) return SlotKind::None;
+  if (PyBool_Check(obj)) return SlotKind::Bool;
+  if (PyLong_CheckExact(obj)) return SlotKind::Int;
+  if (PyFloat_CheckExact(obj)) return SlotKind::Float;
+  if (PyUnicode_CheckExact(obj)) return SlotKind::Str;
+  if (PyBytes_CheckExact(obj)) return SlotKind::Bytes;
+  return SlotKind::Unknown;
+}
+
+PyObject* builtin_class_of(SlotKind kind) noexcept {
+  PyTypeObject* type = nullptr;
+  switch (kind) {
+    case SlotKind::Bool: type = &PyBool_Type; break;
+    case SlotKind::Int: type = &PyLong_Type; break;
+    case SlotKind::Float: type = &PyFloat_Type; break;
+    case SlotKind::Str: type = &PyUnicode_Type; break;
+    case SlotKind::Bytes: type = &PyBytes_Type; break;
+    case SlotKind::List: type = &PyList_Type; break;
+    case SlotKind::Tuple: type = &PyTuple_Type; break;
+    case SlotKind::Set: type = &PySet_Type; break;
+    case SlotKind::FrozenSet: type = &PyFrozenSet_Type; break;
+    case SlotKind::Dict: type = &PyDict_Type; break;
+    default: return nullptr;
+  }
+  return reinterpret_cast<PyObject*>(type);
+}
+
+}  // namespace tessolin::oracle

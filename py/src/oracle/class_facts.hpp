@@ -1,0 +1,39 @@
+// Facts about Python classes and values that the pool oracle builds its
+// answers from. None of these raises or leaves a Python error pending: a
+// Python call that fails is dropped and the answer is the non-committal one.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+
+#include "ir/oracle.hpp"
+
+namespace tessolin::oracle {
+
+// Yes when metaclass M inherits both __instancecheck__ and __subclasscheck__
+// unchanged from `type` (so isinstance/issubclass mean what the MRO says);
+// No when it overrides either; Undecided when a look-up fails.
+ir::OracleAnswer has_standard_class_hooks(PyObject* metaclass) noexcept;
+
+// Whether cls.__eq__ is object.__eq__ (equality is identity); false when a
+// look-up fails.
+bool has_identity_eq(PyObject* cls) noexcept;
+
+// The first of int, str, bytes, float, tuple, frozenset, list, set, dict that
+// cls is a subclass of: its position (1-9) in that order and its kind code;
+// (0, Unknown) when none. A probe that raises is skipped.
+struct BuiltinBase {
+  uint32_t position = 0;
+  ir::SlotKind kind = ir::SlotKind::Unknown;
+};
+BuiltinBase builtin_base_kind(PyObject* cls) noexcept;
+
+// The kind of obj by its exact type (never a subclass): None, bool, int,
+// float, str, bytes; Unknown for anything else.
+ir::SlotKind scalar_kind_of(PyObject* obj) noexcept;
+
+// The builtin class of a kind code 1-10 (borrowed), nullptr for others.
+PyObject* builtin_class_of(ir::SlotKind kind) noexcept;
+
+}  // namespace tessolin::oracle

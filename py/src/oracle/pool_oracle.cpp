@@ -1,0 +1,333 @@
+#include "oracle/pool_oracle.hpp"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "binding/error.hpp"
+#include "binding/interned.hpp"
+#include "check/run_walk.hpp"
+#include "handles/typing_handles.hpp"
+#include "oracle/class_facts.hpp"
+
+namespace tessolin::oracle {
+
+using ir::ClassAnswer;
+using ir::ConstantOrder;
+using ir::LiteralValue;
+using ir::NodeKind;
+using ir::OracleAnswer;
+using ir::SchemaNode;
+using ir::SlotKind;
+using py::PyRef;
+
+namespace {
+
+// More members than this and an enum class is not enumerated.
+constexpr size_t kMaxEnumMembers = 512;
+
+constinit py::InternedName kMro{"__mro__"};
+constinit py::InternedName kAdd{"__add__"};
+constinit py::InternedName kSub{"__sub__"};
+constinit py::InternedName kMod{"__mod__"};
+constinit py::InternedName kEqMethod{"__eq__"};
+
+// Runs `body`; a Python failure is dropped and `fallback` is the answer, so
+// that no operation raises or leaves an error pending. Broken invariants
+// (InternalError) still travel up.
+template <class R, class Body>
+R answer_or(R fallback, Body&& body) {
+  try {
+    R answer = body();
+    if (PyErr_Occurred() == nullptr) return answer;
+    PyErr_Clear();
+    return fallback;
+  } catch (const py::PythonError&) {
+    PyErr_Clear();
+    return fallback;
+  }
+}
+
+bool truth(PyObject* value) { return py::check(PyObject_IsTrue(value)) == 1; }
+
+// `x op y` by rich comparison and the truth of its result; no identity
+// shortcut, so a NaN is unequal to itself.
+bool compares(PyObject* x, PyObject* y, int op) {
+  PyRef result = PyRef::check(PyObject_RichCompare(x, y, op));
+  return truth(result.get());
+}
+
+// Equal, then Less, then Greater, each asked in turn; none: Unordered.
+// Throws PythonError when a comparison raises.
+ConstantOrder order_of(PyObject* x, PyObject* y) {
+  if (compares(x, y, Py_EQ)) return ConstantOrder::Equal;
+  if (compares(x, y, Py_LT)) return ConstantOrder::Less;
+  if (compares(x, y, Py_GT)) return ConstantOrder::Greater;
+  return ConstantOrder::Unordered;
+}
+
+PyRef call_method(PyObject* obj, py::InternedName& name, PyObject* arg) {
+  return PyRef::check(PyObject_CallMethodOneArg(obj, name.get(), arg));
+}
+
+PyRef call_one(PyObject* fn, PyObject* arg) { return PyRef::check(PyObject_CallOneArg(fn, arg)); }
+
+PyRef small_int(long value) { return PyRef::check(PyLong_FromLong(value)); }
+
+bool is_class(PyObject* obj) noexcept { return PyType_Check(obj); }
+
+PyObject* type_of(PyObject* obj) noexcept { return reinterpret_cast<PyObject*>(Py_TYPE(obj)); }
+
+OracleAnswer yes_no(bool b) noexcept { return b ? OracleAnswer::Yes : OracleAnswer::No; }
+
+// Whether the set (type(x), x) keys can stand for x's equality: a builtin
+// scalar, or a value whose class compares by identity.
+bool keyable(PyObject* x) noexcept {
+  return scalar_kind_of(x) != SlotKind::Unknown || has_identity_eq(type_of(x));
+}
+
+PyRef typed_key(PyObject* x) { return PyRef::check(PyTuple_Pack(2, type_of(x), x)); }
+
+}  // namespace
+
+// ---- values and classes
+
+ClassAnswer PoolOracle::class_answer_of(PyObject* cls) {
+  if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return {};
+  return answer_or(ClassAnswer{}, [&]() -> ClassAnswer {
+    PyRef mro = PyRef::check(PyObject_GetAttr(cls, kMro.get()));
+    PyRef iterator = PyRef::check(PyObject_GetIter(mro.get()));
+    // The items are held while the ids are handed out.
+    std::vector<PyRef> bases;
+    while (PyObject* item = PyIter_Next(iterator.get())) {
+      PyRef held = PyRef::steal(item);
+      if (!is_class(held.get())) return {};
+      bases.push_back(std::move(held));
+    }
+    if (PyErr_Occurred()) throw py::PythonError{};
+    ClassAnswer answer;
+    for (const PyRef& base : bases) {
+      if (base.get() != cls) answer.ids.push_back(build::class_id(class_ids_, base.get()));
+    }
+    BuiltinBase base = builtin_base_kind(cls);
+    answer.class_id = build::class_id(class_ids_, cls);
+    answer.ids.push_back(answer.class_id);
+    std::sort(answer.ids.begin(), answer.ids.end());
+    answer.ids.erase(std::unique(answer.ids.begin(), answer.ids.end()), answer.ids.end());
+    answer.base_position = base.position;
+    answer.tag = static_cast<uint8_t>(base.kind);
+    return answer;
+  });
+}
+
+LiteralValue PoolOracle::literal_value_of(uint64_t i) {
+  PyObject* x = constant(i);
+  if (x == nullptr) return LiteralValue::declined();
+  if (x == Py_None) return LiteralValue::none();
+  if (is_class(x)) {
+    LiteralValue value;
+    value.klass = class_answer_of(x);
+    value.tag = value.klass.tag;
+    return value;
+  }
+  return answer_or(LiteralValue::declined(), [&]() -> LiteralValue {
+    switch (scalar_kind_of(x)) {
+      case SlotKind::Bool: return LiteralValue::of_bool(x == Py_True);
+      case SlotKind::Int: {
+        int overflow = 0;
+        long long v = PyLong_AsLongLongAndOverflow(x, &overflow);
+        if (v == -1 && PyErr_Occurred()) throw py::PythonError{};
+        if (overflow != 0) return LiteralValue::declined();
+        return LiteralValue::of_int(static_cast<int64_t>(v));
+      }
+      case SlotKind::Float: return LiteralValue::of_float(PyFloat_AS_DOUBLE(x));
+      case SlotKind::Str: {
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(x, &size);  // a lone surrogate raises
+        if (utf8 == nullptr) throw py::PythonError{};
+        return LiteralValue::of_text(SlotKind::Str, std::string(utf8, static_cast<size_t>(size)));
+      }
+      case SlotKind::Bytes:
+        return LiteralValue::of_text(SlotKind::Bytes,
+                                     std::string(PyBytes_AS_STRING(x), static_cast<size_t>(PyBytes_GET_SIZE(x))));
+      default: return LiteralValue::declined();
+    }
+  });
+}
+
+LiteralValue PoolOracle::constraint_value(uint64_t i) { return literal_value_of(i); }
+
+LiteralValue PoolOracle::literal_value(uint64_t i) { return literal_value_of(i); }
+
+ClassAnswer PoolOracle::class_answer(uint64_t i) {
+  PyObject* x = constant(i);
+  if (x == nullptr || !is_class(x)) return {};
+  return class_answer_of(x);
+}
+
+// ---- inclusion of a literal or a class in a schema
+
+OracleAnswer PoolOracle::enum_members_within(PyObject* cls, const SchemaNode& b) {
+  return answer_or(OracleAnswer::Undecided, [&]() -> OracleAnswer {
+    const py::EnumHandles& handles = py::enum_handles();
+    if (py::check(PyObject_IsInstance(cls, handles.enum_meta.get())) != 1) return OracleAnswer::Undecided;
+    // A Flag class has members its iteration does not yield (combinations).
+    if (py::check(PyObject_IsSubclass(cls, handles.flag.get())) != 0) return OracleAnswer::Undecided;
+    // Members equal to other values (an int-valued enum's) are not settled
+    // by testing the members alone.
+    if (!has_identity_eq(cls)) return OracleAnswer::Undecided;
+    std::vector<PyRef> members;
+    PyRef iterator = PyRef::check(PyObject_GetIter(cls));
+    while (members.size() <= kMaxEnumMembers) {
+      PyObject* item = PyIter_Next(iterator.get());
+      if (item == nullptr) break;
+      members.push_back(PyRef::steal(item));
+    }
+    if (PyErr_Occurred()) throw py::PythonError{};
+    if (members.empty() || members.size() > kMaxEnumMembers) return OracleAnswer::Undecided;
+    for (const PyRef& member : members) {
+      if (!check::is_member(constants_, definitions_, b, member.get())) return OracleAnswer::No;
+    }
+    return OracleAnswer::Yes;
+  });
+}
+
+OracleAnswer PoolOracle::decide_subset(const SchemaNode& a, const SchemaNode& b) {
+  if (a.is(NodeKind::Literal)) {
+    PyObject* x = constant(a.number());
+    if (x == nullptr) return OracleAnswer::Undecided;
+    PyRef held = PyRef::borrow(x);
+    OracleAnswer answer = yes_no(check::is_member(constants_, definitions_, b, held.get()));
+    PyErr_Clear();
+    return answer;
+  }
+  if (!a.is(NodeKind::Instance)) return OracleAnswer::Undecided;
+  PyObject* cls = constant(a.number());
+  if (cls == nullptr) return OracleAnswer::Undecided;
+  if (b.is(NodeKind::Instance)) {
+    PyObject* other = constant(b.number());
+    if (other == nullptr || !is_class(cls)) return OracleAnswer::Undecided;
+    if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
+    if (has_standard_class_hooks(type_of(other)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
+    return answer_or(OracleAnswer::Undecided,
+                     [&] { return yes_no(py::check(PyObject_IsSubclass(cls, other)) == 1); });
+  }
+  if (!is_class(cls)) return OracleAnswer::Undecided;
+  return enum_members_within(cls, b);
+}
+
+// ---- constants against constants
+
+ConstantOrder PoolOracle::compare_constants(uint64_t i, uint64_t j) {
+  PyObject* x = constant(i);
+  PyObject* y = constant(j);
+  if (x == nullptr || y == nullptr) return ConstantOrder::Unordered;
+  return answer_or(ConstantOrder::Unordered, [&] { return order_of(x, y); });
+}
+
+OracleAnswer PoolOracle::constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) {
+  const bool a_shorter = a.size() <= b.size();
+  std::span<const uint64_t> shorter = a_shorter ? a : b;
+  std::span<const uint64_t> longer = a_shorter ? b : a;
+  return answer_or(OracleAnswer::Undecided, [&]() -> OracleAnswer {
+    PyRef seen = PyRef::check(PySet_New(nullptr));
+    for (uint64_t index : shorter) {
+      PyObject* x = constant(index);
+      if (x == nullptr || !keyable(x)) return OracleAnswer::Undecided;
+      PyRef key = typed_key(x);
+      py::check(PySet_Add(seen.get(), key.get()));
+    }
+    for (uint64_t index : longer) {
+      PyObject* x = constant(index);
+      if (x == nullptr || !keyable(x)) return OracleAnswer::Undecided;
+      PyRef key = typed_key(x);
+      if (py::check(PySet_Contains(seen.get(), key.get())) == 1) return OracleAnswer::No;
+    }
+    return OracleAnswer::Yes;
+  });
+}
+
+OracleAnswer PoolOracle::integer_range_empty(uint64_t i, bool low_exclusive, uint64_t j, bool high_exclusive) {
+  return answer_or(OracleAnswer::Undecided, [&]() -> OracleAnswer {
+    const py::RoundingHandles& rounding = py::rounding_handles();
+    PyObject* x = constant(i);
+    PyObject* y = constant(j);
+    if (x == nullptr || y == nullptr) return OracleAnswer::Undecided;
+    PyRef one = small_int(1);
+    PyRef low = low_exclusive ? call_method(call_one(rounding.floor.get(), x).get(), kAdd, one.get())
+                              : call_one(rounding.ceil.get(), x);
+    PyRef high = high_exclusive ? call_method(call_one(rounding.ceil.get(), y).get(), kSub, one.get())
+                                : call_one(rounding.floor.get(), y);
+    switch (order_of(low.get(), high.get())) {
+      case ConstantOrder::Greater: return OracleAnswer::Yes;
+      case ConstantOrder::Equal:
+      case ConstantOrder::Less: return OracleAnswer::No;
+      default: return OracleAnswer::Undecided;
+    }
+  });
+}
+
+OracleAnswer PoolOracle::is_multiple(uint64_t i, uint64_t j) {
+  PyObject* x = constant(i);
+  PyObject* y = constant(j);
+  if (x == nullptr || y == nullptr) return OracleAnswer::Undecided;
+  return answer_or(OracleAnswer::Undecided, [&]() -> OracleAnswer {
+    PyRef remainder = call_method(x, kMod, y);
+    if (remainder.get() == Py_NotImplemented) return OracleAnswer::Undecided;
+    PyRef zero = small_int(0);
+    PyRef equal = call_method(remainder.get(), kEqMethod, zero.get());
+    // NotImplemented proves nothing (its truth is no answer to the question).
+    if (equal.get() == Py_NotImplemented) return OracleAnswer::Undecided;
+    return yes_no(truth(equal.get()));
+  });
+}
+
+OracleAnswer PoolOracle::constants_distinct(uint64_t i, uint64_t j) {
+  PyObject* x = constant(i);
+  PyObject* y = constant(j);
+  if (x == nullptr || y == nullptr) return OracleAnswer::Undecided;
+  if (Py_TYPE(x) != Py_TYPE(y)) return OracleAnswer::Yes;
+  if (!keyable(x)) return OracleAnswer::Undecided;
+  return answer_or(OracleAnswer::Undecided, [&] { return yes_no(!compares(x, y, Py_EQ)); });
+}
+
+// ---- classes against kinds
+
+OracleAnswer PoolOracle::class_hooks_standard(const SchemaNode& node) {
+  if (!node.is(NodeKind::Instance)) return OracleAnswer::Undecided;
+  PyObject* cls = constant(node.number());
+  if (cls == nullptr) return OracleAnswer::Undecided;
+  return has_standard_class_hooks(type_of(cls));
+}
+
+SlotKind PoolOracle::scalar_kind(uint64_t i) {
+  PyObject* x = constant(i);
+  return x == nullptr ? SlotKind::Unknown : scalar_kind_of(x);
+}
+
+OracleAnswer PoolOracle::class_kind_answer(uint64_t i, SlotKind kind, bool strict) {
+  PyObject* cls = constant(i);
+  if (cls == nullptr || !is_class(cls)) return OracleAnswer::Undecided;
+  if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
+  SlotKind base = builtin_base_kind(cls).kind;
+  if (base == SlotKind::Unknown) return strict ? OracleAnswer::No : OracleAnswer::Undecided;
+  return yes_no(base == kind || (kind == SlotKind::Bool && base == SlotKind::Int));
+}
+
+OracleAnswer PoolOracle::class_kind_matches(uint64_t i, SlotKind kind) { return class_kind_answer(i, kind, false); }
+
+OracleAnswer PoolOracle::class_kind_matches_strict(uint64_t i, SlotKind kind) {
+  return class_kind_answer(i, kind, true);
+}
+
+OracleAnswer PoolOracle::builtin_within_class(SlotKind kind, uint64_t i) {
+  PyObject* cls = constant(i);
+  if (cls == nullptr || !is_class(cls)) return OracleAnswer::Undecided;
+  if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
+  PyObject* builtin = builtin_class_of(kind);
+  if (builtin == nullptr) return OracleAnswer::Undecided;
+  return answer_or(OracleAnswer::Undecided,
+                   [&] { return yes_no(py::check(PyObject_IsSubclass(builtin, cls)) == 1); });
+}
+
+}  // namespace tessolin::oracle

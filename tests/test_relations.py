@@ -1,0 +1,622 @@
+"""Relations between schemas: is_empty, is_subtype_of, relation_to and
+is_equivalent, with the questions about pooled constants they ask Python
+(comparisons, remainders, subclass tests, enum members, membership)."""
+
+import abc
+import enum
+import numbers
+import threading
+from typing import Annotated, Any, Literal
+
+import annotated_types as at
+import pytest
+from hypothesis import HealthCheck, given, settings
+from hypothesis import strategies as st
+
+import tessolin
+from tessolin import Validator, complement, intersection, recursive, union
+
+SUBSET, NOT_SUBSET, UNDECIDED = "subset", "not_subset", "undecided"
+# The true answer when the procedure may not prove it: anything but the
+# opposite proof.
+MAYBE_SUBSET = frozenset({SUBSET, UNDECIDED})
+MAYBE_NOT = frozenset({NOT_SUBSET, UNDECIDED})
+
+
+class Color(enum.Enum):
+    RED = 1
+    GREEN = 2
+    BLUE = 3
+
+
+class Level(enum.IntEnum):
+    LOW = 1
+    HIGH = 2
+
+
+class Perm(enum.Flag):
+    R = 1
+    W = 2
+
+
+Big = enum.Enum("Big", [f"M{i}" for i in range(513)])
+Small = enum.Enum("Small", [f"M{i}" for i in range(512)])
+
+
+class Base:
+    pass
+
+
+class Derived(Base):
+    pass
+
+
+class Unrelated:
+    pass
+
+
+class Abstract(abc.ABC):
+    pass
+
+
+class MyInt(int):
+    pass
+
+
+class SneakyMeta(type):
+    def __instancecheck__(cls, obj):
+        return True
+
+
+class Sneaky(metaclass=SneakyMeta):
+    pass
+
+
+class SneakyChild(Sneaky):
+    pass
+
+
+def answers(a, b):
+    return Validator(a).relation_to(b)
+
+
+def check_answer(a, b, expected):
+    got = answers(a, b)
+    if isinstance(expected, frozenset):
+        assert got in expected, (a, b, got)
+    else:
+        assert got == expected, (a, b, got)
+    assert Validator(a).is_subtype_of(b) is (got == SUBSET)
+
+
+# ---- inclusion, both ways
+
+LIST_OF_SELF = recursive(lambda x: list[x])
+LIST_OF_SELF_AGAIN = recursive(lambda y: list[y])
+INT_TREE = recursive(lambda t: int | list[t])
+INT_STR_TREE = recursive(lambda t: int | str | list[t])
+JSON_LIKE = recursive(lambda j: union(None, int, str, list[j], {str: j}))
+CHAIN = recursive(lambda c: {"v": int, "next?": c})
+WIDE_CHAIN = recursive(lambda c: {"v": int | str, "next?": c})
+
+INCLUSION = [
+    # literal sets, by pool index and by kind
+    pytest.param(Literal[1, 2], Literal[1, 2, 3], SUBSET, NOT_SUBSET, id="literal-sets"),
+    pytest.param(Literal[1], int, SUBSET, MAYBE_NOT, id="literal-in-kind"),
+    pytest.param(Literal[True], int, SUBSET, NOT_SUBSET, id="bool-literal-in-int"),
+    pytest.param(Literal[1], bool, NOT_SUBSET, MAYBE_NOT, id="int-literal-not-bool"),
+    pytest.param(Literal[1], Literal[True], NOT_SUBSET, NOT_SUBSET, id="1-and-True-differ"),
+    pytest.param(Literal[1], Literal[1.0], NOT_SUBSET, NOT_SUBSET, id="1-and-1.0-differ"),
+    pytest.param(Literal[1.0], int, NOT_SUBSET, NOT_SUBSET, id="float-literal-not-int"),
+    pytest.param(Literal["a"], str, SUBSET, MAYBE_NOT, id="str-literal"),
+    pytest.param(Literal["a", "b"], union(Literal["a"], int), NOT_SUBSET, NOT_SUBSET, id="literal-partly-covered"),
+    pytest.param(None, int | None, SUBSET, NOT_SUBSET, id="optional"),
+    # kind masks
+    pytest.param(int, int | str, SUBSET, NOT_SUBSET, id="kind-union"),
+    pytest.param(int, str | list[int], NOT_SUBSET, NOT_SUBSET, id="disjoint-members"),
+    pytest.param(bool, int, SUBSET, NOT_SUBSET, id="bool-in-int"),
+    pytest.param(int, complement(str), SUBSET, NOT_SUBSET, id="complement"),
+    pytest.param(str, complement(str), NOT_SUBSET, NOT_SUBSET, id="own-complement"),
+    pytest.param(Any, int, NOT_SUBSET, SUBSET, id="any"),
+    pytest.param(int, tessolin.nothing, NOT_SUBSET, SUBSET, id="nothing"),
+    pytest.param(intersection(int, str), tessolin.nothing, SUBSET, SUBSET, id="empty-intersection"),
+    pytest.param(int, tessolin.anything, SUBSET, NOT_SUBSET, id="anything"),
+    # sequences and tuple products
+    pytest.param(list[bool], list[int], SUBSET, NOT_SUBSET, id="list-items"),
+    pytest.param(list[int], list[str], NOT_SUBSET, NOT_SUBSET, id="list-disjoint-items"),
+    pytest.param(list[int], set[int], NOT_SUBSET, NOT_SUBSET, id="list-vs-set"),
+    pytest.param(set[int], frozenset[int], NOT_SUBSET, NOT_SUBSET, id="set-vs-frozenset"),
+    pytest.param(tuple[int], tuple[int, ...], SUBSET, NOT_SUBSET, id="fixed-in-variadic"),
+    pytest.param(tuple[int, str], tuple[int], NOT_SUBSET, NOT_SUBSET, id="tuple-lengths"),
+    pytest.param(tuple[int | str, int], union(tuple[int, int], tuple[str, int]), SUBSET, SUBSET, id="tuple-product"),
+    pytest.param(tuple[int | str, int | str], union(tuple[int, int], tuple[str, str]), MAYBE_NOT, SUBSET,
+                 id="tuple-product-missing-mix"),
+    pytest.param(list[int], Annotated[list[int], at.MinLen(1)], NOT_SUBSET, SUBSET, id="list-min-length"),
+    # records and optional keys
+    pytest.param({"a": int}, {"a": int, "b?": str}, SUBSET, NOT_SUBSET, id="optional-key-added"),
+    pytest.param({"a": int}, {"a": int, "b": str}, NOT_SUBSET, NOT_SUBSET, id="required-key-added"),
+    pytest.param({"a": bool, "b?": int}, {"a": int, "b?": int | str}, SUBSET, NOT_SUBSET, id="record-fields-widen"),
+    pytest.param({"a": int}, {"a?": int}, SUBSET, NOT_SUBSET, id="required-to-optional"),
+    pytest.param({"x": bool}, {str: int}, SUBSET, NOT_SUBSET, id="fields-in-clause"),
+    pytest.param({str: int}, {"x?": int}, MAYBE_NOT, SUBSET, id="clause-not-covered"),
+    pytest.param({"x": int | str}, {str: int, object: str}, SUBSET, MAYBE_NOT, id="key-in-two-clauses"),
+    # bounds, through the pooled constants' order and remainders
+    pytest.param(Annotated[int, at.Ge(5)], Annotated[int, at.Ge(3)], SUBSET, MAYBE_NOT, id="ge-bounds"),
+    pytest.param(Annotated[int, at.Gt(5)], Annotated[int, at.Ge(5)], SUBSET, MAYBE_NOT, id="gt-in-ge"),
+    pytest.param(Annotated[int, at.Ge(2.5)], Annotated[int, at.Ge(2)], SUBSET, MAYBE_NOT, id="mixed-number-bounds"),
+    pytest.param(Annotated[int, at.MultipleOf(6)], Annotated[int, at.MultipleOf(3)], SUBSET, MAYBE_NOT,
+                 id="multiple-of"),
+    pytest.param(Annotated[float, at.MultipleOf(7.5)], Annotated[float, at.MultipleOf(2.5)], SUBSET, MAYBE_NOT,
+                 id="float-multiple-of"),
+    pytest.param(Annotated[int, at.MultipleOf(6)], Annotated[int, at.MultipleOf(3.0)], MAYBE_SUBSET, MAYBE_NOT,
+                 id="int-mod-float-declined"),
+    pytest.param(Literal[7], Annotated[int, at.Ge(5)], SUBSET, MAYBE_NOT, id="literal-within-bound"),
+    pytest.param(Literal[3], Annotated[int, at.Ge(5)], NOT_SUBSET, MAYBE_NOT, id="literal-outside-bound"),
+    pytest.param(Annotated[int, at.Predicate(lambda x: x > 0)], int, SUBSET, MAYBE_NOT, id="predicate-left"),
+    pytest.param(int, Annotated[int, at.Predicate(lambda x: x > 0)], UNDECIDED, SUBSET, id="predicate-right"),
+    # classes
+    pytest.param(Derived, Base, SUBSET, NOT_SUBSET, id="subclass"),
+    pytest.param(Base, Unrelated, MAYBE_NOT, MAYBE_NOT, id="unrelated-classes"),
+    pytest.param(MyInt, int, MAYBE_SUBSET, NOT_SUBSET, id="int-subclass"),
+    pytest.param(Abstract, object, SUBSET, MAYBE_NOT, id="abc-in-object"),
+    pytest.param(int, numbers.Number, MAYBE_SUBSET, MAYBE_NOT, id="abc-registered"),
+    pytest.param(SneakyChild, Sneaky, MAYBE_SUBSET, MAYBE_NOT, id="custom-instancecheck"),
+    pytest.param(complement(int), Base, NOT_SUBSET, MAYBE_NOT, id="complement-vs-class"),
+    # enum classes against their members
+    pytest.param(Color, Literal[Color.RED, Color.GREEN, Color.BLUE], SUBSET, SUBSET, id="enum-all-members"),
+    pytest.param(Color, Literal[Color.RED, Color.GREEN], NOT_SUBSET, SUBSET, id="enum-some-members"),
+    pytest.param(Color, Annotated[Color, at.Predicate(lambda c: c.value < 4)], SUBSET, SUBSET, id="enum-predicate"),
+    pytest.param(Level, Literal[Level.LOW, Level.HIGH], MAYBE_SUBSET, SUBSET, id="int-enum-own-eq"),
+    pytest.param(Perm, Literal[Perm.R, Perm.W], MAYBE_NOT, SUBSET, id="flag-combinations"),
+    pytest.param(Small, union(*[Literal[m] for m in Small]), SUBSET, SUBSET, id="enum-512-members"),
+    pytest.param(Big, union(*[Literal[m] for m in Big]), MAYBE_SUBSET, SUBSET, id="enum-513-members"),
+    # recursion: assumed pairs settle cycles
+    pytest.param(LIST_OF_SELF, LIST_OF_SELF_AGAIN, SUBSET, SUBSET, id="two-names-one-set"),
+    pytest.param(INT_TREE, INT_STR_TREE, SUBSET, NOT_SUBSET, id="tree-widened"),
+    pytest.param(JSON_LIKE, union(JSON_LIKE, bytes), SUBSET, MAYBE_NOT, id="json-like-widened"),
+    pytest.param(CHAIN, WIDE_CHAIN, SUBSET, NOT_SUBSET, id="linked-records"),
+]
+
+
+@pytest.mark.parametrize("a, b, forward, backward", INCLUSION)
+def test_inclusion_both_ways(a, b, forward, backward):
+    check_answer(a, b, forward)
+    check_answer(b, a, backward)
+
+
+@pytest.mark.parametrize(
+    "a, b, expected",
+    [
+        (bool | int, int, True),
+        (int, bool, False),
+        (LIST_OF_SELF, LIST_OF_SELF_AGAIN, True),
+        (Color, Literal[Color.RED, Color.GREEN, Color.BLUE], True),
+        ({"a": int, "b?": str}, {"b?": str, "a": int}, True),
+        ({"a": int, "b?": str}, {"a": int}, False),
+        (tuple[int | str, int], union(tuple[int, int], tuple[str, int]), True),
+        (union(int, complement(int)), tessolin.anything, True),
+        (intersection(int, str), tessolin.nothing, True),
+        (Literal[1], Literal[1.0], False),
+        (int, Annotated[int, at.Predicate(lambda x: True)], False),
+    ],
+)
+def test_is_equivalent(a, b, expected):
+    assert Validator(a).is_equivalent(b) is expected
+    assert Validator(b).is_equivalent(a) is expected
+
+
+def test_is_equivalent_stops_when_the_first_direction_is_not_proved():
+    calls = []
+
+    def seen(x):
+        calls.append(x)
+        return True
+
+    marker = object()
+    guarded = Annotated[object, at.Predicate(seen)]
+    assert Validator(guarded).is_equivalent(marker) is False
+    assert calls == []
+    # The other direction would have run the predicate on the pooled marker.
+    assert Validator(marker).is_subtype_of(guarded) is True
+    assert calls == [marker]
+
+
+@pytest.mark.parametrize(
+    "schema, expected",
+    [
+        (tessolin.nothing, True),
+        (tessolin.anything, False),
+        (int, False),
+        (intersection(int, str), True),
+        (intersection(Literal[1, 2], Literal[True, 3]), True),
+        (intersection(Literal[1, "a"], Literal[1.0, b"a"]), True),
+        (intersection(Literal[1, 2], Literal[3, 2]), False),
+        (float("nan"), True),
+        (Annotated[int, at.Gt(2), at.Lt(3)], True),
+        (Annotated[int, at.Ge(5), at.Le(3)], True),
+        (Annotated[int, at.Ge(2.5), at.Le(3)], False),
+        (intersection(Annotated[int, at.Ge(5)], Annotated[int, at.Le(3)]), True),
+        (Annotated[str, at.MinLen(3), at.MaxLen(2)], True),
+        (Annotated[set[bool], at.MinLen(3)], True),
+        (Annotated[set[bool], at.MinLen(2)], False),
+        (tuple[int, intersection(int, str)], True),
+        ({"a": intersection(int, str)}, True),
+        ({"a?": intersection(int, str)}, False),
+        (recursive(lambda x: tuple[x]), True),
+        (recursive(lambda x: tuple[x, ...]), False),
+        (intersection(Color, Literal[Color.RED]), False),
+    ],
+)
+def test_is_empty(schema, expected):
+    assert Validator(schema).is_empty() is expected
+
+
+def test_relation_to_returns_a_fresh_str():
+    answer = Validator(bool).relation_to(int)
+    assert type(answer) is str and answer == SUBSET
+
+
+# ---- faults that must stay mended
+
+
+def test_key_matched_by_two_clauses_is_not_refuted():
+    v = Validator({"x": int | str})
+    assert v.relation_to({str: int, object: str}) != NOT_SUBSET
+    assert all(Validator({str: int, object: str}).is_valid(d) for d in ({"x": 1}, {"x": "a"}))
+
+
+def test_self_intersecting_recursion_answers_without_deep_recursion():
+    v = recursive(lambda x: intersection({"a": x | None}, {"a": x | None, "b?": int}))
+    assert v.is_empty() is False
+    assert v.relation_to(v) == SUBSET
+
+
+class _Unequal:
+    pass
+
+
+class _Divisor(int):
+    # Remainders by this divisor are by 5 (x % d calls __rmod__ first), but
+    # its own remainder is a value whose comparison with 0 gives
+    # NotImplemented: that proves nothing about divisibility.
+    def __mod__(self, other):
+        return _Unequal()
+
+    def __rmod__(self, other):
+        return other % 5
+
+
+def test_remainder_whose_equality_is_not_implemented_proves_nothing():
+    fives = Annotated[int, at.MultipleOf(_Divisor(5))]
+    threes = Annotated[int, at.MultipleOf(3)]
+    assert Validator(fives).is_valid(5) and not Validator(threes).is_valid(5)
+    assert Validator(fives).relation_to(threes) != SUBSET
+
+
+# ---- Python errors inside a decision are absorbed
+
+
+class _FatalOrder(int):
+    # Armed only while a test asks its question: typing's caches compare
+    # annotations too.
+    armed = False
+
+    def __eq__(self, other):
+        if _FatalOrder.armed:
+            raise KeyboardInterrupt
+        return int(self) == other
+
+    def __lt__(self, other):
+        if _FatalOrder.armed:
+            raise ValueError("no order")
+        return int(self) < other
+
+    __gt__ = __le__ = __ge__ = __lt__
+    __hash__ = int.__hash__
+
+
+def _interrupt(x):
+    raise KeyboardInterrupt
+
+
+def _recurse(x):
+    return _recurse(x)
+
+
+def _fail(x):
+    raise ValueError(x)
+
+
+@pytest.mark.parametrize(
+    "a, b, expected",
+    [
+        (Annotated[int, at.Ge(_FatalOrder(4))], Annotated[int, at.Ge(3)], MAYBE_SUBSET),
+        (Annotated[int, at.Ge(3)], Annotated[int, at.Ge(_FatalOrder(4))], MAYBE_NOT),
+        (Literal[3], Annotated[int, at.Predicate(_interrupt)], {NOT_SUBSET, UNDECIDED}),
+        (Literal[3], Annotated[int, at.Predicate(_recurse)], {NOT_SUBSET, UNDECIDED}),
+        (Literal[3], Annotated[int, at.Predicate(_fail)], NOT_SUBSET),
+        (Color, Annotated[Color, at.Predicate(_interrupt)], {NOT_SUBSET, UNDECIDED}),
+    ],
+)
+def test_errors_in_user_code_never_escape(a, b, expected, monkeypatch):
+    left, right = Validator(a), Validator(b)
+    both = intersection(left, right)
+    monkeypatch.setattr(_FatalOrder, "armed", True)
+    got = left.relation_to(right)
+    assert got in expected if isinstance(expected, (set, frozenset)) else got == expected
+    left.is_equivalent(right)
+    both.is_empty()
+    monkeypatch.setattr(_FatalOrder, "armed", False)
+    # Nothing left pending: the next call works normally.
+    assert Validator(int).is_valid(1)
+
+
+# ---- arguments and compile errors
+
+
+@pytest.mark.parametrize("method", ["is_subtype_of", "relation_to", "is_equivalent"])
+def test_argument_errors(method):
+    bound = getattr(Validator(int), method)
+    name = f"Validator.{method}()"
+    cases = [
+        ((), {}, f"{name} missing 1 required positional argument: 'other'"),
+        ((int, str), {}, f"{name} takes 1 positional arguments but 2 were given"),
+        ((), {"other": int}, f"{name} got some positional-only arguments passed as keyword arguments: 'other'"),
+        ((int,), {"budget": 1}, f"{name} got an unexpected keyword argument 'budget'"),
+    ]
+    for args, kwargs, message in cases:
+        with pytest.raises(TypeError) as info:
+            bound(*args, **kwargs)
+        assert str(info.value) == message
+
+
+def test_is_empty_takes_no_arguments():
+    with pytest.raises(TypeError):
+        Validator(int).is_empty(int)
+
+
+@pytest.mark.parametrize(
+    "method, signature",
+    [
+        ("is_empty", "($self)"),
+        ("is_subtype_of", "($self, other, /)"),
+        ("relation_to", "($self, other, /)"),
+        ("is_equivalent", "($self, other, /)"),
+    ],
+)
+def test_signatures(method, signature):
+    assert getattr(Validator, method).__text_signature__ == signature
+
+
+@pytest.mark.parametrize("method", ["is_subtype_of", "relation_to", "is_equivalent"])
+def test_compile_errors_of_other_pass_unchanged(method):
+    v = Validator(int)
+    with pytest.raises(NotImplementedError, match="a tuple literal is not a schema"):
+        getattr(v, method)((int, str))
+    # The receiver is untouched by the failed compile.
+    assert v.relation_to(int) == SUBSET and repr(v) == "int"
+
+
+def test_other_object_is_a_one_value_schema():
+    marker = object()
+    assert Validator(int).is_subtype_of(marker) is False
+    assert Validator(marker).is_subtype_of(object) is True
+    assert Validator(marker).relation_to(marker) == SUBSET
+
+
+def test_other_may_be_a_validator_with_its_own_definitions():
+    left = recursive(lambda t: int | list[t])
+    right = recursive(lambda t: {"n": int, "kids": list[t]})
+    # Both bring definition 0; compiled into one list they must not clash.
+    assert left.relation_to(INT_STR_TREE) == SUBSET
+    assert left.relation_to(right) == NOT_SUBSET
+    assert right.relation_to(right) == SUBSET
+
+
+def test_same_question_from_several_threads():
+    v = Validator(Color)
+    questions = [
+        (Literal[Color.RED, Color.GREEN, Color.BLUE], SUBSET),
+        (Literal[Color.RED], NOT_SUBSET),
+        (JSON_LIKE, NOT_SUBSET),
+    ]
+    results = []
+    barrier = threading.Barrier(6)
+
+    def ask():
+        barrier.wait()
+        results.append([v.relation_to(other) for other, _ in questions for _ in range(20)])
+
+    threads = [threading.Thread(target=ask) for _ in range(6)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    expected = [answer for _, answer in questions for _ in range(20)]
+    assert results == [expected] * 6
+
+
+# ---- soundness on random schemas
+#
+# A schema is drawn as a small tree, turned into an annotation, and paired
+# with a strategy of values that tend to be its members; membership is
+# always decided by is_valid, so the value strategies need not be exact.
+
+SMALL_INTS = st.integers(-6, 6)
+SHORT_TEXT = st.text(alphabet="ab", max_size=3)
+LITERAL_VALUES = st.sampled_from([0, 1, 2, -1, True, False, None, "a", "b", ""])
+
+
+def _leaf():
+    kinds = st.sampled_from(["int", "str", "none", "bool"])
+    bounds = st.tuples(st.sampled_from(["ge", "le", "gt", "lt", "mul"]), st.integers(-3, 4))
+    lengths = st.tuples(st.just("len"), st.integers(0, 2), st.integers(0, 3))
+    literals = st.lists(LITERAL_VALUES, min_size=1, max_size=3).map(lambda v: ("lit", tuple(v)))
+    return st.one_of(
+        kinds.map(lambda k: (k,)),
+        literals,
+        bounds.filter(lambda b: b[0] != "mul" or b[1] > 0),
+        lengths,
+    )
+
+
+def _extend(children):
+    pairs = st.tuples(children, children)
+    fields = st.lists(
+        st.tuples(st.sampled_from("abc"), children, st.booleans()), min_size=0, max_size=3,
+        unique_by=lambda f: f[0],
+    )
+    return st.one_of(
+        children.map(lambda c: ("list", c)),
+        pairs.map(lambda p: ("tuple", p)),
+        children.map(lambda c: ("tuplevar", c)),
+        pairs.map(lambda p: ("union", p)),
+        fields.map(lambda f: ("record", tuple(f))),
+    )
+
+
+TREES = st.recursive(_leaf(), _extend, max_leaves=6)
+
+_BOUND_TYPES = {"ge": at.Ge, "le": at.Le, "gt": at.Gt, "lt": at.Lt, "mul": at.MultipleOf}
+_KIND_TYPES = {"int": int, "str": str, "none": None, "bool": bool}
+
+
+def annotation(tree):
+    tag = tree[0]
+    if tag in _KIND_TYPES:
+        return _KIND_TYPES[tag]
+    if tag == "lit":
+        return Literal[tree[1]]
+    if tag in _BOUND_TYPES:
+        return Annotated[int, _BOUND_TYPES[tag](tree[1])]
+    if tag == "len":
+        return Annotated[str, at.MinLen(tree[1]), at.MaxLen(tree[2])]
+    if tag == "list":
+        return list[annotation(tree[1])]
+    if tag == "tuple":
+        return tuple[tuple(annotation(t) for t in tree[1])]
+    if tag == "tuplevar":
+        return tuple[annotation(tree[1]), ...]
+    if tag == "union":
+        return union(*(annotation(t) for t in tree[1]))
+    assert tag == "record"
+    return {(name if required else name + "?"): annotation(t) for name, t, required in tree[1]}
+
+
+def values(tree):
+    tag = tree[0]
+    if tag == "int" or tag in _BOUND_TYPES:
+        return SMALL_INTS
+    if tag == "str" or tag == "len":
+        return SHORT_TEXT
+    if tag == "none":
+        return st.none()
+    if tag == "bool":
+        return st.booleans()
+    if tag == "lit":
+        return st.sampled_from(tree[1])
+    if tag == "list":
+        return st.lists(values(tree[1]), max_size=3)
+    if tag == "tuple":
+        return st.tuples(*(values(t) for t in tree[1]))
+    if tag == "tuplevar":
+        return st.lists(values(tree[1]), max_size=3).map(tuple)
+    if tag == "union":
+        return st.one_of(*(values(t) for t in tree[1]))
+    assert tag == "record"
+    required = {name: values(t) for name, t, req in tree[1] if req}
+    optional = {name: values(t) for name, t, req in tree[1] if not req}
+    return st.fixed_dictionaries(required, optional=optional)
+
+
+@st.composite
+def widened(draw, tree):
+    """A tree whose set holds every value of `tree`."""
+    tag = tree[0]
+    if draw(st.integers(0, 9)) == 0:
+        return ("union", (tree, draw(TREES)))
+    if tag == "bool":
+        return draw(st.sampled_from([tree, ("int",)]))
+    if tag == "int":
+        return draw(st.sampled_from([tree, ("union", (tree, ("str",)))]))
+    if tag == "lit":
+        extra = draw(st.lists(LITERAL_VALUES, max_size=2))
+        return ("lit", tree[1] + tuple(extra))
+    if tag in ("ge", "gt"):
+        return draw(st.sampled_from([(tag, tree[1] - draw(st.integers(0, 2))), ("ge", tree[1]), ("int",)]))
+    if tag in ("le", "lt"):
+        return draw(st.sampled_from([(tag, tree[1] + draw(st.integers(0, 2))), ("le", tree[1]), ("int",)]))
+    if tag == "mul":
+        divisors = [d for d in range(1, tree[1] + 1) if tree[1] % d == 0]
+        return draw(st.sampled_from([("mul", d) for d in divisors] + [("int",)]))
+    if tag == "len":
+        return draw(st.sampled_from([("len", max(tree[1] - 1, 0), tree[2] + 1), ("str",)]))
+    if tag == "list":
+        return ("list", draw(widened(tree[1])))
+    if tag == "tuple":
+        items = tuple(draw(widened(t)) for t in tree[1])
+        return draw(st.sampled_from([("tuple", items), ("tuplevar", ("union", items))]))
+    if tag == "tuplevar":
+        return ("tuplevar", draw(widened(tree[1])))
+    if tag == "union":
+        return ("union", tuple(draw(widened(t)) for t in tree[1]))
+    if tag == "record":
+        fields = []
+        for name, t, required in tree[1]:
+            fields.append((name, draw(widened(t)), required and draw(st.booleans())))
+        names = {f[0] for f in fields}
+        extra = [n for n in "abcd" if n not in names]
+        if extra and draw(st.booleans()):
+            fields.append((extra[0], draw(TREES), False))
+        return ("record", tuple(fields))
+    return tree
+
+
+SOUNDNESS = settings(max_examples=200, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+
+
+def _members(v, candidates):
+    return [x for x in candidates if v.is_valid(x)]
+
+
+@SOUNDNESS
+@given(st.data())
+def test_widened_schema_is_never_refuted(data):
+    tree = data.draw(TREES)
+    wide = data.draw(widened(tree))
+    a, b = Validator(annotation(tree)), Validator(annotation(wide))
+    answer = a.relation_to(b)
+    assert answer != NOT_SUBSET, (repr(a), repr(b))
+    # The construction really widens: members of a stay members of b.
+    for x in _members(a, data.draw(st.lists(values(tree), max_size=8))):
+        assert b.is_valid(x), (repr(a), repr(b), x)
+
+
+@SOUNDNESS
+@given(st.data())
+def test_proved_inclusion_keeps_every_member(data):
+    left, right = data.draw(TREES), data.draw(TREES)
+    a, b = Validator(annotation(left)), Validator(annotation(right))
+    answer = a.relation_to(b)
+    assert answer in (SUBSET, NOT_SUBSET, UNDECIDED)
+    assert a.is_subtype_of(b) is (answer == SUBSET)
+    if answer == SUBSET:
+        candidates = data.draw(st.lists(st.one_of(values(left), values(right)), max_size=10))
+        for x in _members(a, candidates):
+            assert b.is_valid(x), (repr(a), repr(b), x)
+    if a.is_equivalent(b):
+        assert answer == SUBSET
+        candidates = data.draw(st.lists(st.one_of(values(left), values(right)), max_size=10))
+        for x in candidates:
+            assert a.is_valid(x) == b.is_valid(x), (repr(a), repr(b), x)
+
+
+@SOUNDNESS
+@given(st.data())
+def test_proved_emptiness_has_no_member(data):
+    left, right = data.draw(TREES), data.draw(TREES)
+    v = intersection(annotation(left), annotation(right))
+    if v.is_empty():
+        candidates = data.draw(st.lists(st.one_of(values(left), values(right)), max_size=10))
+        assert _members(v, candidates) == [], repr(v)
+        assert v.relation_to(tessolin.nothing) == SUBSET

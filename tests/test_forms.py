@@ -500,18 +500,15 @@ def test_record_literal_value_dropped_during_compile():
 
 
 # Names are written as Python string literals so that the text rebuilds the
-# record; the renderer does not do so yet for every name.
-NEEDS_QUOTED_NAMES = pytest.mark.xfail(strict=True, reason="field names are not yet written as string literals")
-
-
+# record.
 @pytest.mark.parametrize(
     "name",
     [
         'a"b',
         "tab\t",
-        pytest.param("a'b", marks=NEEDS_QUOTED_NAMES),
-        pytest.param("new\nline", marks=NEEDS_QUOTED_NAMES),
-        pytest.param("c:\\new", marks=NEEDS_QUOTED_NAMES),
+        "a'b",
+        "new\nline",
+        "c:\\new",
     ],
 )
 def test_record_repr_rebuilds_odd_field_names(name):

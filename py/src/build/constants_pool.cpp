@@ -130,7 +130,9 @@ uint64_t ConstantsPool::intern_constant(PyObject* obj) {
 
 std::vector<py::PyRef> ConstantsPool::take_objects() noexcept {
   index_.reset();
-  return std::move(objects_);
+  std::vector<py::PyRef> out = std::move(objects_);
+  objects_.clear();
+  return out;
 }
 
 int ConstantsPool::traverse(visitproc visit, void* arg) const noexcept {

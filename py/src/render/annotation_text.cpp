@@ -137,12 +137,29 @@ class Renderer {
     out_ += ']';
   }
 
+  // The key as a Python string literal (what repr of the str writes), so
+  // that any name, quotes and control characters included, rebuilds.
   void field(const ir::RecordField& f, uint64_t depth) {
-    out_ += '\'';
-    out_ += f.name.view();
-    if (!f.required) out_ += '?';
-    out_ += "': ";
+    std::string key(f.name.view());
+    if (!f.required) key += '?';
+    append_str_literal(key);
+    out_ += ": ";
     node(f.schema, depth);
+  }
+
+  void append_str_literal(const std::string& text) {
+    PyRef str = PyRef::steal(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogatepass"));
+    PyRef literal = str ? PyRef::steal(PyObject_Repr(str.get())) : PyRef{};
+    Py_ssize_t size = 0;
+    const char* utf8 = literal ? PyUnicode_AsUTF8AndSize(literal.get(), &size) : nullptr;
+    if (utf8 == nullptr) {
+      PyErr_Clear();
+      out_ += '\'';
+      out_ += text;
+      out_ += '\'';
+      return;
+    }
+    out_.append(utf8, static_cast<size_t>(size));
   }
 
   void record(const SchemaNode& n, uint64_t depth) {

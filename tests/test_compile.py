@@ -1,0 +1,301 @@
+"""Annotation dispatch: leaves, refusals, the nesting limit and the work bounds of a build."""
+
+import enum
+import time
+import typing
+
+import pytest
+
+from tessolin import Validator
+
+
+class Colour(enum.Enum):
+    RED = 1
+
+
+class Level(enum.IntEnum):
+    LOW = 1
+
+
+class Plain:
+    pass
+
+
+class TupleSub(tuple):
+    pass
+
+
+class SetSub(set):
+    pass
+
+
+class FrozenSub(frozenset):
+    pass
+
+
+@pytest.mark.parametrize(
+    ("schema", "text"),
+    [
+        (None, "None"),
+        (typing.Any, "Any"),
+        (object, "anything"),
+        (typing.Never, "nothing"),
+        (typing.NoReturn, "nothing"),
+        (int, "int"),
+        (bool, "bool"),
+        (float, "float"),
+        (str, "str"),
+        (bytes, "bytes"),
+        (type(None), "None"),
+        (list, "list[anything]"),
+        (tuple, "tuple[anything, ...]"),
+        (set, "set[anything]"),
+        (frozenset, "frozenset[anything]"),
+        (dict, "dict[anything, anything]"),
+        (typing.List, "list[anything]"),
+        (5, "Literal[5]"),
+        ("a", "Literal['a']"),
+        (b"x", "Literal[b'x']"),
+        (True, "Literal[True]"),
+        (Colour.RED, "Literal[<Colour.RED: 1>]"),
+        (typing.NewType("UserId", typing.NewType("Base", int)), "int"),
+    ],
+)
+def test_leaf_forms_and_their_text(schema, text):
+    assert repr(Validator(schema)) == text
+
+
+def test_arbitrary_instance_is_a_literal_by_identity():
+    obj = Plain()
+    assert repr(Validator(obj)) == f"Literal[{obj!r}]"
+    assert Validator(obj) == Validator(obj)
+    assert Validator(obj) != Validator(Plain())
+
+
+@pytest.mark.parametrize(
+    ("items", "text"),
+    [
+        # Scalars share a slot only with an equal value of the same exact type.
+        ([1, True], "[Literal[1], Literal[True]]"),
+        ([0, 0.0], "[Literal[0], Literal[0.0]]"),
+        (["a", b"a"], "[Literal['a'], Literal[b'a']]"),
+        ([Level.LOW, 1], "[Literal[<Level.LOW: 1>], Literal[1]]"),
+        # -0.0 keys as 0.0: the first one interned is kept.
+        ([0.0, -0.0], "[Literal[0.0], Literal[0.0]]"),
+        ([-0.0, 0.0], "[Literal[-0.0], Literal[-0.0]]"),
+    ],
+)
+def test_constants_pool_sharing(items, text):
+    assert repr(Validator(items)) == text
+
+
+def test_nan_constants_are_never_shared():
+    first, second = float("nan"), float("nan")
+    v = Validator(typing.Literal[first, second])
+    assert repr(v) == "Literal[nan] | Literal[nan]"
+
+
+FORWARD = (
+    " is a forward reference, and a schema is built from the types themselves: resolve the annotation first "
+    "with typing.get_type_hints(..., include_extras=True), or write the type rather than its name"
+)
+CONSTRUCT = (
+    " is a typing construct, not a value: a type variable, ParamSpec, TypeVarTuple, or special form (such as "
+    "Final or ClassVar) cannot be a schema; use a concrete type"
+)
+TUPLE_LITERAL = (
+    "a tuple literal is not a schema; write a fixed-length tuple as tuple[A, B] (the list literal [A, B] is the "
+    "fixed-length list)"
+)
+SET_LITERAL = "a set literal is not a schema; write a set as set[T]"
+FROZEN_LITERAL = "a frozen set literal is not a schema; write a frozen set as frozenset[T]"
+T = typing.TypeVar("T")
+
+
+@pytest.mark.parametrize(
+    ("schema", "message"),
+    [
+        ((), TUPLE_LITERAL),
+        ((int,), TUPLE_LITERAL),
+        (TupleSub(), TUPLE_LITERAL),
+        ({int}, SET_LITERAL),
+        (SetSub(), SET_LITERAL),
+        (frozenset({int}), FROZEN_LITERAL),
+        (FrozenSub(), FROZEN_LITERAL),
+        (typing.ForwardRef("Later"), "ForwardRef('Later')" + FORWARD),
+        (list["Later"], "'Later'" + FORWARD),
+        (T, "~T" + CONSTRUCT),
+        (typing.ClassVar, "typing.ClassVar" + CONSTRUCT),
+        (typing.Final, "typing.Final" + CONSTRUCT),
+    ],
+)
+def test_refusals(schema, message):
+    with pytest.raises(NotImplementedError) as info:
+        Validator(schema)
+    assert str(info.value) == message
+
+
+def test_top_level_str_is_a_literal():
+    assert repr(Validator("Later")) == "Literal['Later']"
+
+
+class RaisingMetadata:
+    def __getattr__(self, name):
+        if name == "__metadata__":
+            raise RuntimeError("boom")
+        raise AttributeError(name)
+
+
+class FakeAnnotated:
+    def __init__(self, metadata, origin=True):
+        self.__metadata__ = metadata
+        if origin:
+            self.__origin__ = int
+
+
+@pytest.mark.parametrize(
+    ("schema", "error", "message"),
+    [
+        (RaisingMetadata(), RuntimeError, "boom"),
+        (FakeAnnotated([1]), TypeError, "'list' object is not an instance of 'tuple'"),
+        (FakeAnnotated(None), TypeError, "'None' is not an instance of 'tuple'"),
+        (FakeAnnotated((), origin=False), AttributeError, None),
+    ],
+)
+def test_metadata_probe_errors(schema, error, message):
+    with pytest.raises(error) as info:
+        Validator(schema)
+    if message is not None:
+        assert str(info.value) == message
+
+
+def test_attribute_error_from_getattr_counts_as_absent():
+    class Quiet:
+        def __getattr__(self, name):
+            raise AttributeError(name)
+
+        def __repr__(self):
+            return "Quiet()"
+
+    assert repr(Validator(Quiet())) == "Literal[Quiet()]"
+
+
+def test_class_is_compiled_as_class_even_with_metadata_on_its_metaclass():
+    class Meta(type):
+        __metadata__ = ("ignored",)
+
+    class WithMeta(metaclass=Meta):
+        pass
+
+    assert repr(Validator(WithMeta)) == "WithMeta"
+
+
+NESTING = (
+    "schema nesting is too deep to compile: the frontend descended 129 levels without reaching a leaf. A class "
+    "whose own type appears in its fields is recursive and never bottoms out; write it with recursive(...), which "
+    "ties the fixpoint explicitly."
+)
+
+
+def newtype_chain(levels, base=int):
+    t = base
+    for i in range(levels):
+        t = typing.NewType(f"N{i}", t)
+    return t
+
+
+def test_nesting_limit_counts_active_calls():
+    # 128 NewTypes around int: 129 active calls, no node nesting.
+    assert repr(Validator(newtype_chain(128))) == "int"
+    for _ in range(3):
+        with pytest.raises(NotImplementedError) as info:
+            Validator(newtype_chain(129))
+        assert str(info.value) == NESTING
+    # The counter is back where it started after each refusal.
+    assert repr(Validator(newtype_chain(128))) == "int"
+
+
+def nested_pairs(levels, leaf=int):
+    t = leaf
+    for _ in range(levels):
+        t = tuple[t, t]
+    return t
+
+
+def size_message(count):
+    return (
+        f"schema is too large: this validator spans {count} nodes, past the limit of 100000. A schema this large "
+        "comes from combining a validator with itself in an unbounded loop, which doubles its size each step; "
+        "building it would exhaust memory."
+    )
+
+
+def test_shared_alias_is_compiled_once_per_build():
+    start = time.perf_counter()
+    with pytest.raises(ValueError) as info:
+        Validator(nested_pairs(40))
+    assert time.perf_counter() - start < 2
+    # The exact tree size is still named.
+    assert str(info.value) == size_message(2**41 - 1)
+
+
+def test_reused_alias_gives_the_same_schema():
+    inner = list[int | None]
+    assert Validator(nested_pairs(3, inner)) == Validator(
+        tuple[
+            tuple[tuple[list[int | None], list[None | int]], tuple[list[int | None], list[None | int]]],
+            tuple[tuple[list[int | None], list[None | int]], tuple[list[int | None], list[None | int]]],
+        ]
+    )
+    assert repr(Validator(tuple[inner, list[inner]])) == "tuple[list[None | int], list[list[None | int]]]"
+
+
+def test_reuse_respects_the_nesting_limit():
+    deep = int
+    for _ in range(100):
+        deep = list[deep]
+    # Seen first at level 2, then again 28 NewType levels further down,
+    # where compiling it afresh would pass 129 active calls.
+    with pytest.raises(NotImplementedError) as info:
+        Validator(tuple[deep, newtype_chain(28, deep)])
+    assert str(info.value) == NESTING
+    # 26 further levels still fit.
+    assert Validator(tuple[deep, newtype_chain(26, deep)]) == Validator(tuple[deep, deep])
+
+
+def test_work_bound_when_shared_parts_cannot_be_reused():
+    # A user class may run code while compiled, so its parents are compiled
+    # afresh at every occurrence; the build stops once the work passes the
+    # bound instead of taking 2**41 steps.
+    start = time.perf_counter()
+    with pytest.raises(ValueError) as info:
+        Validator(nested_pairs(40, Plain))
+    assert time.perf_counter() - start < 30
+    assert str(info.value) == size_message(400001)
+
+
+def test_size_of_shared_user_class_within_bound_compiles():
+    assert repr(Validator(nested_pairs(3, Plain))).count("Plain") == 8
+
+
+def test_concurrent_builds_agree():
+    import threading
+
+    schemas = [nested_pairs(6, list[int | None]), newtype_chain(100), {"a": int, "b?": [str, ...]}]
+    expected = [repr(Validator(s)) for s in schemas]
+    results, errors = [], []
+
+    def work():
+        try:
+            for _ in range(50):
+                results.append([repr(Validator(s)) for s in schemas])
+        except BaseException as e:  # noqa: BLE001
+            errors.append(e)
+
+    threads = [threading.Thread(target=work) for _ in range(8)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert not errors
+    assert all(r == expected for r in results) and len(results) == 400

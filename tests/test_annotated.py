@@ -74,7 +74,6 @@ def nest(levels):
         (Annotated[int, nest(8)], [0], [-1]),  # the innermost marker has seven around it
         (Annotated[str, re.compile("a+b", re.IGNORECASE)], ["AaB", "ab"], ["abc", "b"]),
         (Annotated[str, re.compile(r"\d+ # digits", re.VERBOSE)], ["12"], ["1 2", "x"]),
-        (Annotated[str, pat("[[:alpha:]]+")], ["ab"], ["1"]),
     ],
 )
 def test_constraints_read_from_metadata(schema, members, non_members):
@@ -219,12 +218,14 @@ def test_refused_metadata(schema, exc, text):
         assert "groups markers nested too deeply" in str(info.value)
 
 
-@pytest.mark.parametrize("pattern", ["[&&b]", "[^&&b]", "a&&b", "[[:alpha:]]", r"[a\&&b]"])
+@pytest.mark.parametrize("pattern", ["a&&b", r"[a\&&b]"])
 def test_class_set_scan_passes(pattern):
     Validator(Annotated[str, pat(pattern)])
 
 
-@pytest.mark.parametrize("pattern, position", [("[]&&]", 2), ("[&&&]", 2)])
+# `re` reads each of these as a different set than the engine would, so
+# they are refused where the two would disagree.
+@pytest.mark.parametrize("pattern, position", [("[]&&]", 2), ("[&&&]", 1), ("[&&b]", 1), ("[^&&b]", 2), ("[[:alpha:]]", 1)])
 def test_class_set_scan_positions(pattern, position):
     with pytest.raises(ValueError, match=f"at position {position} in"):
         Validator(Annotated[str, pat(pattern)])

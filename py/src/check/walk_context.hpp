@@ -50,7 +50,9 @@ inline constexpr uint64_t kMaxRecursionEntries = 128;
 inline constexpr uint64_t kMaxWalkDepth = 512;
 
 // The (input identity, definition) pairs of the references on the way from
-// the root to the node being walked; fixed storage, no allocation.
+// the root to the node being walked; fixed storage, no allocation. Only the
+// first count_ pairs are ever read, so the storage is left uninitialised:
+// clearing 2 KB on every check was a measurable share of a small check.
 class RecursionGuard {
  public:
     bool holds(uint64_t identity, uint64_t definition) const noexcept {
@@ -71,7 +73,7 @@ class RecursionGuard {
         uint64_t identity;
         uint64_t definition;
     };
-    std::array<Pair, kMaxRecursionEntries> pairs_{};
+    std::array<Pair, kMaxRecursionEntries> pairs_;
     uint64_t count_ = 0;
 };
 

@@ -53,11 +53,6 @@ PyRef load_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     return load_checked(self, args, nargs, kwnames, kLoadSig);
 }
 
-// Whether the walk checks parsed JSON values in place. Until it does,
-// is_valid_json walks the Python objects of the document instead: the same
-// answers, at the cost of making the objects.
-constexpr bool kWalkReadsJsonValues = false;
-
 PyRef membership(PyObject* self, WalkInput input) {
     check::WalkOutcome outcome = check::run_walk(*validator_data(self), input, WalkMode::Membership);
     if (outcome.fatal) check::raise_walk_failure(std::move(outcome));
@@ -72,14 +67,11 @@ PyRef is_valid_json_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs
         PyErr_Clear();
         return PyRef::borrow(Py_False);
     }
-    if (kWalkReadsJsonValues) {
-        json::JsonDocument document;
-        if (json::parse_json_document(input.text, document)) return PyRef::borrow(Py_False);
-        return membership(self, WalkInput::json(&document.root()));
-    }
-    PyRef parsed;
-    if (parse_json_objects(input.text, parsed)) return PyRef::borrow(Py_False);
-    return membership(self, WalkInput::object(parsed.get()));
+    // The document is walked as parsed JSON values, with no Python objects
+    // made for its containers or strings.
+    json::JsonDocument document;
+    if (json::parse_json_document(input.text, document)) return PyRef::borrow(Py_False);
+    return membership(self, WalkInput::json(&document.root()));
 }
 
 constexpr const char kValidateJsonDoc[] =

@@ -20,7 +20,4 @@ namespace tessolin::build {
 void append_pattern_constraint(const MetadataReader& reader, PyObject* pattern_value,
                                std::vector<ir::Constraint>& constraints);
 
-// Refuses a class-set operator inside a character class (ValueError).
-void scan_class_set_operators(std::string_view text);
-
 }  // namespace tessolin::build

@@ -94,15 +94,19 @@ Outcome check_predicate(PyObject* predicate, PyObject* value, const WalkShared& 
     return {false, true, "predicate_error", std::move(expected)};
 }
 
+// The expected text quotes the pattern; it is made only for a failure, so a
+// passing check costs the match alone.
+Outcome pattern_failure(std::string_view source) {
+    return {false, true, "string_pattern_mismatch", "a string matching " + py::quote_text(source)};
+}
+
 Outcome check_pattern(std::string_view source, PyObject* value, const WalkShared& shared) {
-    const char* code = "string_pattern_mismatch";
-    std::string expected = "a string matching " + py::quote_text(source);
-    if (!PyUnicode_Check(value)) return {false, true, code, std::move(expected)};
+    if (!PyUnicode_Check(value)) return pattern_failure(source);
     Py_ssize_t size = 0;
     const char* data = PyUnicode_AsUTF8AndSize(value, &size);
     if (data == nullptr) {
         absorb_pending_error(shared);
-        return {false, true, code, std::move(expected)};
+        return pattern_failure(source);
     }
     std::string_view text(data, static_cast<size_t>(size));
     const build::AnchoredPattern* compiled = shared.tables ? shared.tables->find_pattern(source) : nullptr;
@@ -116,7 +120,7 @@ Outcome check_pattern(std::string_view source, PyObject* value, const WalkShared
         matched = own.pattern != nullptr && own.pattern->full_match(text);
     }
     if (matched) return {true, false, nullptr, {}};
-    return {false, true, code, std::move(expected)};
+    return pattern_failure(source);
 }
 
 Outcome check_constraint(const ir::Constraint& c, PyObject* value, const WalkShared& shared) {
@@ -188,17 +192,22 @@ bool walk_refinement(const ir::SchemaNode& base, const ir::ConstraintList& const
     }
     bool all = true;
     for (const ir::Constraint& c : constraints) {
-        Outcome outcome = check_constraint(c, value, shared);
-        if (outcome.passed) continue;
+        if (check_refinement_constraint(c, value, ctx)) continue;
         all = false;
-        if (shared.aborted()) return false;
-        if (outcome.record && ctx.collecting()) {
-            ctx.violations->push_back(
-                py::Violation{*ctx.path, std::move(outcome.expected), render_object_text(value, shared), outcome.code});
-        }
-        if (ctx.mode != WalkMode::CollectAll) return false;
+        if (shared.aborted() || ctx.mode != WalkMode::CollectAll) return false;
     }
     return all;
+}
+
+bool check_refinement_constraint(const ir::Constraint& c, PyObject* value, const WalkContext& ctx) {
+    const WalkShared& shared = *ctx.shared;
+    Outcome outcome = check_constraint(c, value, shared);
+    if (outcome.passed) return true;
+    if (!shared.aborted() && outcome.record && ctx.collecting()) {
+        ctx.violations->push_back(
+            py::Violation{*ctx.path, std::move(outcome.expected), render_object_text(value, shared), outcome.code});
+    }
+    return false;
 }
 
 }  // namespace tessolin::check

@@ -31,5 +31,8 @@ bool check_instance(uint64_t pool_index, WalkInput input, const WalkContext& ctx
 bool walk_object(const ir::FieldList& attributes, WalkInput input, const WalkContext& ctx);
 bool walk_refinement(const ir::SchemaNode& base, const ir::ConstraintList& constraints, WalkInput input,
                      const WalkContext& ctx);
+// One constraint over a Python value (a refinement's base already passed);
+// a failure is recorded in collecting modes.
+bool check_refinement_constraint(const ir::Constraint& c, PyObject* value, const WalkContext& ctx);
 
 }  // namespace tessolin::check

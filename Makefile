@@ -60,7 +60,7 @@ py-test: build
 	PYTHONPATH=python:$(BUILD)/testing $(PY) -m pytest -q tests
 
 bench: build
-	PYTHONPATH=python $(PY) bench/run.py
+	PYTHONPATH=python $(PY) bench/run.py $(BENCH_ARGS)
 
 clean:
 	rm -rf build $(STAMP) python/tessolin/_tessolin*.so

@@ -48,6 +48,7 @@ inline SchemaNode FrozenSetOf(SchemaNode e) {
 inline RecordField Field(const std::string& name, SchemaNode s, bool required = true) {
   return RecordField{std::move(s), Text(name), required};
 }
+inline CatchAll Clause(SchemaNode k, SchemaNode v) { return CatchAll{std::move(k), std::move(v)}; }
 inline SchemaNode Rec(std::vector<RecordField> fields, std::vector<CatchAll> clauses = {}) {
   return make_record(std::move(fields), std::move(clauses));
 }
@@ -68,6 +69,7 @@ inline SchemaNode Refine(SchemaNode base, std::vector<Constraint> cs) {
 }
 // Writes a union or intersection exactly as given (no normalisation).
 inline SchemaNode RawUnion(std::vector<SchemaNode> m) { return SchemaNode::union_of(intern_node_list(m)); }
+inline SchemaNode RawIntersection(std::vector<SchemaNode> m) { return SchemaNode::intersection_of(intern_node_list(m)); }
 inline SchemaNode RawComplement(SchemaNode n) { return SchemaNode::complement_of(In(std::move(n))); }
 
 inline std::vector<NodeKind> kinds_of(const NodeList& l) {

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "../ir/ir_test_support.hpp"
 #include "ir/decide/decision_context.hpp"
 #include "ir/constructors.hpp"
 #include "ir/intern.hpp"
@@ -30,55 +31,12 @@ using ir::SchemaNode;
 using ir::SequenceKind;
 using ir::SlotKind;
 
-inline SchemaNode Anything() { return SchemaNode::anything(); }
-inline SchemaNode Nothing() { return SchemaNode::nothing(); }
-inline SchemaNode NoneN() { return SchemaNode::plain(NodeKind::None); }
-inline SchemaNode BoolN() { return SchemaNode::plain(NodeKind::Bool); }
-inline SchemaNode IntN() { return SchemaNode::plain(NodeKind::Int); }
-inline SchemaNode FloatN() { return SchemaNode::plain(NodeKind::Float); }
-inline SchemaNode StrN() { return SchemaNode::plain(NodeKind::Str); }
-inline SchemaNode BytesN() { return SchemaNode::plain(NodeKind::Bytes); }
-inline SchemaNode Lit(uint64_t i) { return SchemaNode::literal(i); }
-inline SchemaNode Inst(uint64_t i) { return SchemaNode::instance(i); }
-inline SchemaNode Ref(uint64_t n) { return SchemaNode::reference(n); }
-inline SchemaNode Ph(uint64_t id) { return SchemaNode::placeholder(id); }
+// The node builders shared with the IR tests.
+using namespace ir::testing;
 
-inline SchemaNode Seq(SequenceKind k, std::vector<SchemaNode> prefix, std::optional<SchemaNode> tail) {
-  ir::NodeList p = ir::intern_node_list(prefix);
-  ir::NodeRef t = tail ? ir::intern_node(std::move(*tail)) : ir::NodeRef();
-  return SchemaNode::sequence(k, std::move(p), std::move(t));
-}
-inline SchemaNode ListOf(SchemaNode item) { return Seq(SequenceKind::List, {}, std::move(item)); }
 inline SchemaNode Tuple(std::vector<SchemaNode> prefix, std::optional<SchemaNode> tail = std::nullopt) {
-  return Seq(SequenceKind::Tuple, std::move(prefix), std::move(tail));
+  return TupleOf(std::move(prefix), std::move(tail));
 }
-inline SchemaNode SetOf(SchemaNode e) { return SchemaNode::collection(CollectionKind::Set, ir::intern_node(std::move(e))); }
-inline SchemaNode FrozenSetOf(SchemaNode e) {
-  return SchemaNode::collection(CollectionKind::FrozenSet, ir::intern_node(std::move(e)));
-}
-inline RecordField Field(const std::string& name, SchemaNode s, bool required = true) {
-  return RecordField{std::move(s), ir::Text(name), required};
-}
-inline CatchAll Clause(SchemaNode k, SchemaNode v) { return CatchAll{std::move(k), std::move(v)}; }
-inline SchemaNode Rec(std::vector<RecordField> fields, std::vector<CatchAll> clauses = {}) {
-  return ir::make_record(std::move(fields), std::move(clauses));
-}
-inline SchemaNode Obj(std::vector<RecordField> attrs) {
-  ir::sort_fields_by_name(attrs);
-  return SchemaNode::object(ir::intern_field_list(attrs));
-}
-inline SchemaNode U(std::vector<SchemaNode> m) { return ir::make_union(std::move(m)); }
-inline SchemaNode I(std::vector<SchemaNode> m) { return ir::make_intersection(std::move(m)); }
-inline SchemaNode Not(SchemaNode n) { return ir::make_complement(std::move(n)); }
-inline SchemaNode Refine(SchemaNode base, std::vector<Constraint> cs) {
-  return ir::make_refinement(std::move(base), std::move(cs));
-}
-// Lattice nodes written exactly as given.
-inline SchemaNode RawUnion(std::vector<SchemaNode> m) { return SchemaNode::union_of(ir::intern_node_list(m)); }
-inline SchemaNode RawIntersection(std::vector<SchemaNode> m) {
-  return SchemaNode::intersection_of(ir::intern_node_list(m));
-}
-inline SchemaNode RawComplement(SchemaNode n) { return SchemaNode::complement_of(ir::intern_node(std::move(n))); }
 
 // A pooled constant the fake oracle knows.
 struct Const {

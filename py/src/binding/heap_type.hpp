@@ -1,7 +1,7 @@
 // Heap types from type specs, and instances that carry a C++ payload.
 //
 // Layout of an instance: Instance<T> = { PyObject header; T value; }.
-// Use sizeof(Instance<T>) as the spec's basicsize. Weak references, when a
+// Use sizeof(Instance<T>) as PyType_Spec.basicsize. Weak references, when a
 // type wants them, use Py_TPFLAGS_MANAGED_WEAKREF (no member needed).
 //
 //   PyType_Slot slots[] = {

@@ -127,7 +127,7 @@ class OpennessRewrite {
 
   std::optional<SchemaNode> rewrite_record(const SchemaNode& node) {
     ClauseList clauses = rewritten_clauses(node.clauses());
-    std::optional<FieldList> fields = rebuild_field_schemas(node.fields());
+    std::optional<FieldList> fields = detail::map_field_list(node.fields(), *this, false);
     // Redundancy is judged against the clause list the record ends up with:
     // dropping such a field never changes what the rewritten record admits.
     bool any_redundant = false;
@@ -149,28 +149,6 @@ class OpennessRewrite {
       out->clear();
     }
     return SchemaNode::record(std::move(kept), std::move(clauses));
-  }
-
-  std::optional<FieldList> rebuild_field_schemas(const FieldList& fields) {
-    ScratchFields out;
-    bool changed = false;
-    for (size_t i = 0; i < fields.size(); ++i) {
-      const RecordField& f = fields[i];
-      std::optional<SchemaNode> r = (*this)(f.schema);
-      if (r) {
-        if (!changed) {
-          changed = true;
-          for (size_t j = 0; j < i; ++j) out->push_back(fields[j]);
-        }
-        out->push_back(RecordField{std::move(*r), f.name, f.required});
-      } else if (changed) {
-        out->push_back(f);
-      }
-    }
-    if (!changed) return std::nullopt;
-    FieldList list = intern_field_list(*out);
-    out->clear();
-    return list;
   }
 
   bool open_;

@@ -104,7 +104,9 @@ class JsonParser {
   bool stopped() noexcept { return fail(JsonErrorCode::StoppedByBuilder, p_); }
   static bool is_digit(char c) noexcept { return static_cast<unsigned char>(c - '0') < 10; }
 
-  bool parse_value(unsigned depth) {
+  // Inlined into each container loop, so a scalar member costs no call;
+  // only nested containers recurse.
+  [[gnu::always_inline]] bool parse_value(unsigned depth) {
     p_ = scan::skip_blank(p_, end_);
     if (p_ == end_) return fail(JsonErrorCode::EofWhileParsingValue, end_);
     switch (*p_) {
@@ -137,7 +139,7 @@ class JsonParser {
   }
 
   // depth: containers around the one opening here.
-  bool parse_array(unsigned depth) {
+  [[gnu::noinline]] bool parse_array(unsigned depth) {
     if (depth > kMaxJsonNesting) return fail(JsonErrorCode::RecursionLimitExceeded, p_);
     if (!builder_.begin_array()) return stopped();
     ++p_;
@@ -167,7 +169,7 @@ class JsonParser {
     }
   }
 
-  bool parse_object(unsigned depth) {
+  [[gnu::noinline]] bool parse_object(unsigned depth) {
     if (depth > kMaxJsonNesting) return fail(JsonErrorCode::RecursionLimitExceeded, p_);
     if (!builder_.begin_object()) return stopped();
     ++p_;
@@ -291,9 +293,21 @@ class JsonParser {
   }
 
   // p_ is just past the opening quote; on success just past the closing one.
-  bool parse_string(JsonString& out) {
-    const char* p = p_;
-    const char* run = p;  // start of the plain bytes not yet copied to scratch
+  // Most strings are plain ASCII without escapes: one scan finds their end.
+  [[gnu::always_inline]] bool parse_string(JsonString& out) {
+    const char* p = scan::find_string_special(p_, end_);
+    if (p != end_ && *p == '"') {
+      out = JsonString{std::string_view(p_, static_cast<std::size_t>(p - p_)), false, true};
+      p_ = p + 1;
+      return true;
+    }
+    return parse_string_rest(out, p);
+  }
+
+  // The rest of parse_string: p is at the first byte that ends the plain
+  // run (or at the end).
+  [[gnu::noinline]] bool parse_string_rest(JsonString& out, const char* p) {
+    const char* run = p_;  // start of the plain bytes not yet copied to scratch
     bool escaped = false;
     bool ascii = true;
     for (;;) {

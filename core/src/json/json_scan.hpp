@@ -17,7 +17,8 @@ inline bool is_blank(unsigned char c) noexcept {
 // First byte at or after p that is not JSON whitespace.
 inline const char* skip_blank(const char* p, const char* end) noexcept {
   // Most tokens follow their predecessor directly or after one space.
-  while (p != end && static_cast<unsigned char>(*p) <= ' ' && is_blank(static_cast<unsigned char>(*p))) ++p;
+  if (p != end && static_cast<unsigned char>(*p) > ' ') return p;
+  while (p != end && is_blank(static_cast<unsigned char>(*p))) ++p;
   return p;
 }
 

@@ -16,6 +16,20 @@ namespace tessolin::py {
 
 namespace {
 
+// A new dict of the `count` key/value pairs laid out key, value, key, ...
+// (borrowed), inserted in order; nullptr with the exception set.
+PyObject* new_dict_from_pairs(PyObject* const* pairs, std::size_t count) {
+    PyObject* dict = PyDict_New();
+    if (dict == nullptr) return nullptr;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (PyDict_SetItem(dict, pairs[2 * i], pairs[2 * i + 1]) < 0) {
+            Py_DECREF(dict);
+            return nullptr;
+        }
+    }
+    return dict;
+}
+
 // Strong references waiting for their container. The first kInline live
 // on the builder itself, so a small document allocates nothing here.
 class ValueStack {
@@ -74,15 +88,9 @@ class PythonObjectBuilder {
 
     // Members go in document order, so a repeated key keeps its last value.
     bool end_object(std::size_t count) {
-        PyObject* dict = PyDict_New();
-        if (dict == nullptr) return false;
         PyObject** pairs = stack_.top(2 * count);
-        for (std::size_t i = 0; i < count; ++i) {
-            if (PyDict_SetItem(dict, pairs[2 * i], pairs[2 * i + 1]) < 0) {
-                Py_DECREF(dict);
-                return false;  // the pairs stay on the stack and are released with it
-            }
-        }
+        PyObject* dict = new_dict_from_pairs(pairs, count);
+        if (dict == nullptr) return false;  // the pairs stay on the stack and are released with it
         for (std::size_t i = 0; i < 2 * count; ++i) Py_DECREF(pairs[i]);
         stack_.drop(2 * count);
         stack_.push(dict);

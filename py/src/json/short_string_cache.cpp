@@ -3,10 +3,13 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace tessolin::py {
 
-PyObject* new_str_from_utf8(std::string_view utf8, bool ascii) noexcept {
+// Out of line, so that calling it is a tail call that costs the cache's
+// hit path no saved registers.
+[[gnu::noinline]] PyObject* new_str_from_utf8(std::string_view utf8, bool ascii) noexcept {
     if (ascii) {
         PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(utf8.size()), 127);
         if (str != nullptr && !utf8.empty()) std::memcpy(PyUnicode_DATA(str), utf8.data(), utf8.size());
@@ -50,12 +53,11 @@ struct Cache {
     std::array<Stripe, kStripeCount> stripes{};
 };
 
-// Never destroyed: the strings it holds must not be released after the
-// interpreter has gone.
-Cache& cache() noexcept {
-    static Cache* instance = new Cache();
-    return *instance;
-}
+// Zero-initialised static storage, so reaching it costs no guard; its
+// destructor is trivial, so the strings it holds are never released after
+// the interpreter has gone.
+constinit Cache g_cache{};
+static_assert(std::is_trivially_destructible_v<Cache>);
 
 std::uint64_t load64(const char* p) noexcept {
     std::uint64_t w;
@@ -72,7 +74,7 @@ std::uint64_t load32(const char* p) noexcept {
 // FxHash over 8-byte words, the length mixed in first; a partial last word
 // is read overlapping its predecessor, so there is no byte loop. Only for
 // texts of kCachedStringMinBytes bytes or more.
-std::uint64_t text_hash(std::string_view text) noexcept {
+[[gnu::always_inline]] inline std::uint64_t text_hash(std::string_view text) noexcept {
     constexpr std::uint64_t k = 0xf1357aea2e62a9c5ULL;
     const char* p = text.data();
     const std::size_t n = text.size();
@@ -91,7 +93,7 @@ std::uint64_t text_hash(std::string_view text) noexcept {
 }
 
 // Equality of two texts of the same length n, 2 <= n <= 63, by words.
-bool same_short_text(const char* a, const char* b, std::size_t n) noexcept {
+[[gnu::always_inline]] inline bool same_short_text(const char* a, const char* b, std::size_t n) noexcept {
     if (n >= 8) {
         std::size_t i = 0;
         for (; i + 8 <= n; i += 8) {
@@ -105,7 +107,7 @@ bool same_short_text(const char* a, const char* b, std::size_t n) noexcept {
 
 // Whether the cached string holds exactly `utf8`. Its UTF-8 form is made
 // before it enters the cache, so reading it here allocates nothing.
-bool holds_text(PyObject* str, std::string_view utf8, bool ascii) noexcept {
+[[gnu::always_inline]] inline bool holds_text(PyObject* str, std::string_view utf8, bool ascii) noexcept {
     if (ascii) {
         return PyUnicode_IS_COMPACT_ASCII(str) && static_cast<std::size_t>(PyUnicode_GET_LENGTH(str)) == utf8.size() &&
                same_short_text(static_cast<const char*>(PyUnicode_DATA(str)), utf8.data(), utf8.size());
@@ -136,25 +138,11 @@ void intern_key(PyObject*& str) noexcept {
 
 bool usable_as_key(PyObject* str) noexcept { return !kInternKeys || PyUnicode_CHECK_INTERNED(str); }
 
-PyObject* cached_str(std::string_view utf8, bool ascii, bool key) noexcept {
-    Cache& c = cache();
-    const std::uint64_t hash = text_hash(utf8);
-    const std::size_t index = static_cast<std::size_t>(hash) & (kSlotCount - 1);
-    Slot& slot = c.slots[index];
-    Stripe& stripe = c.stripes[index & (kStripeCount - 1)];
-
-    stripe.lock();
-    if (slot.str != nullptr && slot.hash == hash && holds_text(slot.str, utf8, ascii) &&
-        (!key || usable_as_key(slot.str))) {
-        PyObject* hit = Py_NewRef(slot.str);
-        stripe.unlock();
-        return hit;
-    }
-    stripe.unlock();
-
-    // A miss (or a key whose text was cached as a plain value): make the
-    // string outside the lock, then publish it. A non-ASCII string gets its
-    // UTF-8 form first, so that comparing with it later allocates nothing.
+// A miss (or a key whose text was cached as a plain value): makes the
+// string outside the lock, then publishes it. A non-ASCII string gets its
+// UTF-8 form first, so that comparing with it later allocates nothing.
+[[gnu::noinline]] PyObject* cache_miss(Slot& slot, Stripe& stripe, std::uint64_t hash, std::string_view utf8,
+                                       bool ascii, bool key) noexcept {
     PyObject* str = new_str_from_utf8(utf8, ascii);
     if (str == nullptr) return nullptr;
     if (key) intern_key(str);
@@ -170,6 +158,24 @@ PyObject* cached_str(std::string_view utf8, bool ascii, bool key) noexcept {
     stripe.unlock();
     Py_XDECREF(old);
     return str;
+}
+
+// The hit path stays small enough to inline into both entry points.
+[[gnu::always_inline]] inline PyObject* cached_str(std::string_view utf8, bool ascii, bool key) noexcept {
+    const std::uint64_t hash = text_hash(utf8);
+    const std::size_t index = static_cast<std::size_t>(hash) & (kSlotCount - 1);
+    Slot& slot = g_cache.slots[index];
+    Stripe& stripe = g_cache.stripes[index & (kStripeCount - 1)];
+
+    stripe.lock();
+    if (slot.str != nullptr && slot.hash == hash && holds_text(slot.str, utf8, ascii) &&
+        (!key || usable_as_key(slot.str))) {
+        PyObject* hit = Py_NewRef(slot.str);
+        stripe.unlock();
+        return hit;
+    }
+    stripe.unlock();
+    return cache_miss(slot, stripe, hash, utf8, ascii, key);
 }
 
 }  // namespace

@@ -34,10 +34,17 @@ constexpr Signature<1> kIsValidJsonSig{"Validator.is_valid_json()", {{{"data", P
 // exception, the ValidationError of the walk, or the parse failure.
 PyRef load_checked(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                    const Signature<2>& sig) {
-    auto a = parse_fastcall(sig, args, nargs, kwnames);
-    // Before the document is looked at: a bad flag is reported whatever the data.
-    const bool fail_fast = fail_fast_argument(a[1]);
-    PyRef parsed = parse_json_input(a[0]);
+    PyObject* data = nullptr;
+    bool fail_fast = false;
+    if (nargs == 1 && kwnames == nullptr) {
+        data = args[0];  // the usual call: the document alone, so no flag to read
+    } else {
+        auto a = parse_fastcall(sig, args, nargs, kwnames);
+        // Before the document is looked at: a bad flag is reported whatever the data.
+        fail_fast = fail_fast_argument(a[1]);
+        data = a[0];
+    }
+    PyRef parsed = parse_json_input(data);
     check::WalkOutcome outcome = check::run_walk(*validator_data(self), WalkInput::object(parsed.get()),
                                                  fail_fast ? WalkMode::FailFast : WalkMode::CollectAll);
     if (outcome.fatal || !outcome.member) check::raise_walk_failure(std::move(outcome));

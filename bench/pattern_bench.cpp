@@ -39,6 +39,10 @@ std::string word_text(size_t n) { return cycle({"a", "b", "c", "d", "e", "f", "_
 std::string email_text(size_t n) { return std::string(n > 12 ? n - 12 : 1, 'x') + "@example.com"; }
 std::string greek_text(size_t n) { return cycle({"α", "β", "γ", "δ", "ε", "Ω"}, n); }
 std::string long_word_text(size_t n) { return cycle({"é", "b", "c"}, n < 64 ? n : 64); }
+std::string greek_ext_text(size_t n) { return cycle({"α", "β", "γ", "δ", "ε", "Ω", "ἀ"}, n); }
+std::string cyrillic_text(size_t n) { return cycle({"ж", "и", "з", "н", "ь", "Я"}, n); }
+std::string cjk_text(size_t n) { return cycle({"漢", "字", "文", "化", "の", "한"}, n); }
+std::string mixed_word_text(size_t n) { return cycle({"a", "b", "c", "d", "é", "f", "_", "1"}, n); }
 
 }  // namespace
 
@@ -49,6 +53,13 @@ int main() {
       {"unicode-class", "\\p{L}+", greek_text},
       {"icase-alternation", "(?i)(?:apple|banana|cherry|durian)+", words},
       {"bounded-word", "\\w{1,64}", long_word_text},
+      {"greek-class", "[\\u0370-\\u03ff\\u1f00-\\u1fff]+", greek_ext_text},
+      {"letters-cyrillic", "\\p{L}+", cyrillic_text},
+      {"letters-cjk", "\\p{L}+", cjk_text},
+      {"word-greek", "\\w+", greek_ext_text},
+      {"word-cyrillic", "\\w+", cyrillic_text},
+      {"word-cjk", "\\w+", cjk_text},
+      {"word-mixed", "\\w+", mixed_word_text},
   };
   std::printf("%-22s %8s %8s %12s %10s %s\n", "case", "chars", "bytes", "ns/call", "ns/byte", "engine");
   for (const Case& c : cases) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "pattern/code_point_scan.hpp"
 #include "pattern/dfa.hpp"
 #include "pattern/nfa.hpp"
 #include "pattern/options.hpp"
@@ -28,19 +29,25 @@ class Pattern {
  private:
   friend struct PatternBuilder;
   // The matcher's form of the DFA: states renumbered so that one comparison
-  // tells the kind of a state (accelerated below accel_end, dead or unbuilt
-  // from special on), targets premultiplied by a power-of-two stride.
+  // tells the kind of a state (looping through code points below cp_end,
+  // accelerated below accel_end, dead or unbuilt from special on), targets
+  // premultiplied by a power-of-two stride.
   struct MatchDfa {
     std::array<uint8_t, 256> classes;
     uint32_t shift;
     std::vector<uint32_t> table;
     std::vector<uint8_t> accepting;  // by state number
     std::vector<uint8_t> stay;       // 256 per accelerated state: bytes that loop back
+    std::vector<CodePointLoop> cp_loops;  // by state number, below cp_end
     uint32_t start;
+    uint32_t cp_end;
     uint32_t accel_end;
     uint32_t special;
     uint32_t dead;  // UINT32_MAX when absent
     bool complete;  // no unbuilt state
+    // Some state loops on many single bytes; otherwise texts too short for
+    // the code point scanner take the plain loop.
+    bool byte_loops;
   };
   Nfa nfa_;
   std::optional<MatchDfa> dfa_;

@@ -9,13 +9,14 @@ STAMP := .stamps
 BUILD := build/release
 ASAN  := build/asan
 TSAN  := build/tsan
+PYASAN := build/pyasan
 JOBS  ?= $(shell nproc)
 CONFIGURE = $(CMAKE) -S . -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
             -DPython_EXECUTABLE=$(abspath $(PY)) --log-level=WARNING -Wno-unused-cli
 
-.PHONY: test demo build cpp-test asan-test tsan-test py-test bench clean
+.PHONY: test demo build cpp-test asan-test tsan-test py-test asan-py bench clean
 
-test: cpp-test asan-test tsan-test py-test
+test: cpp-test asan-test tsan-test py-test asan-py
 
 demo: build
 	PYTHONPATH=python $(PY) examples/quickstart.py
@@ -41,6 +42,10 @@ $(TSAN)/build.ninja: $(STAMP)/venv
 	$(CONFIGURE) -B $(TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSOLIN_MODULE=OFF \
 	  -DTESSOLIN_SANITIZE=thread
 
+$(PYASAN)/build.ninja: $(STAMP)/venv
+	$(CONFIGURE) -B $(PYASAN) -DCMAKE_BUILD_TYPE=Debug -DTESSOLIN_DEV_LAYOUT=OFF -DTESSOLIN_TESTS=OFF \
+	  -DTESSOLIN_TESTING_MODULE=ON -DTESSOLIN_SANITIZE=address,undefined
+
 build: $(BUILD)/build.ninja
 	$(CMAKE) --build $(BUILD) -j $(JOBS)
 
@@ -58,6 +63,18 @@ tsan-test: $(TSAN)/build.ninja
 
 py-test: build
 	PYTHONPATH=python:$(BUILD)/testing $(PY) -m pytest -q tests
+
+# The Python tests against the extension built with ASan+UBSan. CPython is not
+# instrumented, so the runtimes are preloaded; its allocations would read as
+# leaks, and pymalloc would hide freed objects from ASan.
+asan-py: $(PYASAN)/build.ninja
+	$(CMAKE) --build $(PYASAN) -j $(JOBS)
+	mkdir -p $(PYASAN)/pkg/tessolin
+	ln -sfn $(abspath python/tessolin)/*.py $(abspath python/tessolin/py.typed) \
+	  $(abspath $(PYASAN))/py/_tessolin*.so $(PYASAN)/pkg/tessolin/
+	LD_PRELOAD=$$($(CXX) -print-file-name=libasan.so):$$($(CXX) -print-file-name=libubsan.so) \
+	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 PYTHONMALLOC=malloc \
+	  PYTHONPATH=$(PYASAN)/pkg:$(PYASAN)/testing $(PY) -m pytest -q tests
 
 bench: build
 	PYTHONPATH=python $(PY) bench/run.py $(BENCH_ARGS)

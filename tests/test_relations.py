@@ -351,6 +351,42 @@ def test_errors_in_user_code_never_escape(a, b, expected, monkeypatch):
     assert Validator(int).is_valid(1)
 
 
+def test_predicate_that_asks_questions_while_a_relation_is_decided():
+    # Checking a witness runs the predicate in the middle of a decision; the
+    # questions it asks use the same per-thread state and must not disturb
+    # the outer answer.
+    def not_four(x):
+        return x != 4
+
+    inner = []
+    depth = [0]
+
+    def asking(x):
+        # One level deep: the inner questions run this predicate too.
+        if depth[0] == 0 and len(inner) < 20:
+            depth[0] += 1
+            try:
+                inner.append(
+                    (
+                        asks.relation_to(small),
+                        small.relation_to(asks),
+                        intersection(asks, complement(small)).is_empty(),
+                        Validator(list[Annotated[int, at.Ge(x)]]).relation_to(list[int]),
+                        asks.is_valid([x]),
+                    )
+                )
+            finally:
+                depth[0] -= 1
+        return x != 4
+
+    small = Validator(Literal[3, 4, 5] | list[Literal[3, 4]])
+    plain = Validator(Annotated[int, at.Predicate(not_four)] | list[Annotated[int, at.Predicate(not_four)]])
+    asks = Validator(Annotated[int, at.Predicate(asking)] | list[Annotated[int, at.Predicate(asking)]])
+    assert small.relation_to(asks) == small.relation_to(plain) == NOT_SUBSET
+    assert inner, "the decision checked no witness"
+    assert {answers[:4] for answers in inner} == {(plain.relation_to(small), NOT_SUBSET, False, SUBSET)}
+
+
 # ---- arguments and compile errors
 
 

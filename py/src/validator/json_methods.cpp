@@ -69,11 +69,10 @@ PyRef membership(PyObject* self, WalkInput input) {
 PyRef is_valid_json_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     auto a = parse_fastcall(kIsValidJsonSig, args, nargs, kwnames);
     const JsonInputText input = json_input_text(a[0]);
-    if (input.kind != JsonInputClass::Text) {
-        // Wrong type, lone surrogate or a failed UTF-8 view: not a member.
-        PyErr_Clear();
-        return PyRef::borrow(Py_False);
-    }
+    // A failure to make the UTF-8 form (memory) is fatal and stays raised;
+    // a wrong type or a lone surrogate is simply not a member.
+    if (input.kind == JsonInputClass::Failed) throw PythonError{};
+    if (input.kind != JsonInputClass::Text) return PyRef::borrow(Py_False);
     // The document is walked as parsed JSON values, with no Python objects
     // made for its containers or strings.
     json::JsonDocument document;

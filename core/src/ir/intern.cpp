@@ -225,9 +225,4 @@ const SchemaNode& static_anything() noexcept {
   return node;
 }
 
-const SchemaNode& static_nothing() noexcept {
-  static const SchemaNode node = SchemaNode::nothing();
-  return node;
-}
-
 }  // namespace tessolin::ir

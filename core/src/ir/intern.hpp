@@ -51,8 +51,7 @@ FieldList empty_field_list();
 ClauseList empty_catch_all_list();
 // The one-clause list (Anything, Anything), both with flag 0.
 ClauseList top_catch_all_list();
-// Static Anything (flag 0) and Nothing nodes for the rewrites.
+// A static Anything node (flag 0) for the rewrites.
 const SchemaNode& static_anything() noexcept;
-const SchemaNode& static_nothing() noexcept;
 
 }  // namespace tessolin::ir

@@ -58,8 +58,4 @@ inline bool release_weak(CellHeader* h) noexcept {
   return h->weak.fetch_sub(1, std::memory_order_acq_rel) == 1;
 }
 
-inline bool is_alive(const CellHeader* h) noexcept {
-  return h->strong.load(std::memory_order_relaxed) != 0;
-}
-
 }  // namespace tessolin::ir::detail

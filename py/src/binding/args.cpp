@@ -186,9 +186,4 @@ PyObject* arg_str(const char* param, PyObject* value) {
     return value;
 }
 
-PyObject* arg_tuple(const char* param, PyObject* value) {
-    if (!PyTuple_Check(value)) raise_argument_type(param, value, "tuple");
-    return value;
-}
-
 }  // namespace tessolin::py

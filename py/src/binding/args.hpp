@@ -121,7 +121,6 @@ Arguments<N> parse_tuple_dict(const Signature<N>& sig, PyObject* args, PyObject*
 // not an instance of '{wanted}'") with the note "while processing '{param}'".
 bool arg_bool(const char* param, PyObject* value);      // exactly bool
 PyObject* arg_str(const char* param, PyObject* value);  // str or subclass; returns value
-PyObject* arg_tuple(const char* param, PyObject* value);  // tuple or subclass
 // The same error for any other wanted type name.
 [[noreturn]] void raise_argument_type(const char* param, PyObject* value, std::string_view wanted);
 

@@ -235,15 +235,6 @@ bool is_qualifier(PyObject* x) {
          TypingHandles::is(h.read_only, x);
 }
 
-std::vector<PyRef> tuple_items_from(PyRef tuple, Py_ssize_t start) {
-  std::vector<PyRef> items;
-  Py_ssize_t n = PyTuple_GET_SIZE(tuple.get());
-  if (start < 0) start = 0;
-  if (start < n) items.reserve(static_cast<size_t>(n - start));
-  for (Py_ssize_t i = start; i < n; ++i) items.push_back(PyRef::borrow(PyTuple_GET_ITEM(tuple.get(), i)));
-  return items;
-}
-
 SequencePayload sequence_payload(std::vector<ir::SchemaNode> prefix, ir::SchemaNode tail) {
   SequencePayload p = sequence_payload(std::move(prefix));
   p.tail = ir::intern_node(std::move(tail));

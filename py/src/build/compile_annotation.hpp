@@ -42,10 +42,6 @@ bool is_ellipsis(PyObject* x) noexcept;
 // Throws when the typing handles cannot load.
 bool is_qualifier(PyObject* x);
 
-// New strong references to tuple[start:], in order; empty when start is at
-// or past the end. Takes over (and drops) the tuple reference.
-std::vector<py::PyRef> tuple_items_from(py::PyRef tuple, Py_ssize_t start);
-
 // The payload of a Sequence node: prefix interned as a node list, tail
 // interned as one node or absent (fixed length). The prefix is consumed.
 struct SequencePayload {

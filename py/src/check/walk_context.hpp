@@ -105,6 +105,15 @@ inline WalkContext sub_context(const WalkContext& parent, std::vector<py::PathSe
     return WalkContext{path, violations, parent.shared, mode};
 }
 
+// A Membership sub-context with its own (never used) lists.
+struct MembershipScope {
+    std::vector<py::PathSegment> path;
+    std::vector<py::Violation> violations;
+    WalkContext ctx;
+    explicit MembershipScope(const WalkContext& parent)
+        : ctx(sub_context(parent, &path, &violations, WalkMode::Membership)) {}
+};
+
 // Everything one check owns, in one place: the entry points (and is_member)
 // declare one of these on the stack.
 struct WalkState {

@@ -13,6 +13,5 @@ enum class WalkMode : uint8_t {
 };
 
 inline constexpr bool collects(WalkMode mode) noexcept { return static_cast<uint8_t>(mode) < 2; }
-inline constexpr bool stops_at_first_failure(WalkMode mode) noexcept { return mode != WalkMode::CollectAll; }
 
 }  // namespace tessolin::check

@@ -69,14 +69,6 @@ size_t field_position(const ir::FieldList& fields, const NamePositions* position
     return it == positions->end() ? kNoField : static_cast<size_t>(it->second);
 }
 
-struct MembershipScope {
-    std::vector<py::PathSegment> path;
-    std::vector<py::Violation> violations;
-    WalkContext ctx;
-    explicit MembershipScope(const WalkContext& parent)
-        : ctx(sub_context(parent, &path, &violations, WalkMode::Membership)) {}
-};
-
 // Field slots on the stack for the usual record, on the heap beyond it.
 class FieldSlots {
  public:

@@ -16,15 +16,6 @@ namespace tessolin::check {
 
 namespace {
 
-// A Membership sub-context with its own (never used) lists.
-struct MembershipScope {
-    std::vector<py::PathSegment> path;
-    std::vector<py::Violation> violations;
-    WalkContext ctx;
-    explicit MembershipScope(const WalkContext& parent)
-        : ctx(sub_context(parent, &path, &violations, WalkMode::Membership)) {}
-};
-
 enum class FastRoad : uint8_t { Member, NonMember, TakeGeneral };
 
 FastRoad fast_road(const ir::FieldList& fields, ClauseShape shape, const RecordKeys& entry, PyObject* dict,

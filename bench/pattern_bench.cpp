@@ -2,7 +2,7 @@
 // Build by hand (not a CMake target), from /work/main:
 //   g++ -std=c++20 -O2 -DNDEBUG -Icore/src bench/pattern_bench.cpp core/src/pattern/*.cpp \
 //       -licuuc -licui18n -o /tmp/pattern_bench && /tmp/pattern_bench
-// bench/pattern_bench_re.py measures Python's re.fullmatch on the same inputs.
+// bench/bench_patterns.py compares against Python's re.fullmatch in one run.
 #include <chrono>
 #include <cstdio>
 #include <string>

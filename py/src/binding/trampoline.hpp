@@ -52,116 +52,78 @@
 
 namespace tessolin::py {
 
-template <auto Body>
-PyObject* method_noargs(PyObject* self, PyObject* /*unused*/) noexcept {
+// Runs `body`; any C++ exception becomes the pending Python exception and
+// the call answers `failure` (NULL or -1) instead.
+template <class R, class F>
+R guarded(R failure, F&& body) noexcept {
     try {
-        return Body(self).release();
+        return body();
     } catch (...) {
         restore_error_from_current_exception();
-        return nullptr;
+        return failure;
     }
+}
+
+template <auto Body>
+PyObject* method_noargs(PyObject* self, PyObject* /*unused*/) noexcept {
+    return guarded<PyObject*>(nullptr, [&] { return Body(self).release(); });
 }
 
 template <auto Body>
 PyObject* method_o(PyObject* self, PyObject* arg) noexcept {
-    try {
-        return Body(self, arg).release();
-    } catch (...) {
-        restore_error_from_current_exception();
-        return nullptr;
-    }
+    return guarded<PyObject*>(nullptr, [&] { return Body(self, arg).release(); });
 }
 
 template <auto Body>
 PyObject* method_fastcall(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) noexcept {
-    try {
-        return Body(self, args, PyVectorcall_NARGS(nargsf), kwnames).release();
-    } catch (...) {
-        restore_error_from_current_exception();
-        return nullptr;
-    }
+    return guarded<PyObject*>(nullptr,
+                              [&] { return Body(self, args, PyVectorcall_NARGS(nargsf), kwnames).release(); });
 }
 
 template <auto Body>
 PyObject* method_varargs(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
-    try {
-        return Body(self, args, kwargs).release();
-    } catch (...) {
-        restore_error_from_current_exception();
-        return nullptr;
-    }
+    return guarded<PyObject*>(nullptr, [&] { return Body(self, args, kwargs).release(); });
 }
 
 template <auto Body>
 PyObject* slot_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-    try {
-        return Body(type, args, kwargs).release();
-    } catch (...) {
-        restore_error_from_current_exception();
-        return nullptr;
-    }
+    return guarded<PyObject*>(nullptr, [&] { return Body(type, args, kwargs).release(); });
 }
 
 template <auto Body>
 PyObject* slot_repr(PyObject* self) noexcept {
-    try {
-        return Body(self).release();
-    } catch (...) {
-        restore_error_from_current_exception();
-        return nullptr;
-    }
+    return guarded<PyObject*>(nullptr, [&] { return Body(self).release(); });
 }
 
 template <auto Body>
 Py_hash_t slot_hash(PyObject* self) noexcept {
-    try {
+    return guarded<Py_hash_t>(-1, [&] {
         Py_hash_t h = Body(self);
-        return h == -1 ? -2 : h;
-    } catch (...) {
-        restore_error_from_current_exception();
-        return -1;
-    }
+        return h == -1 ? Py_hash_t{-2} : h;
+    });
 }
 
 template <auto Body>
 PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) noexcept {
-    try {
-        return Body(self, other, op).release();
-    } catch (...) {
-        restore_error_from_current_exception();
-        return nullptr;
-    }
+    return guarded<PyObject*>(nullptr, [&] { return Body(self, other, op).release(); });
 }
 
 template <auto Body>
 int slot_contains(PyObject* self, PyObject* item) noexcept {
-    try {
-        return Body(self, item) ? 1 : 0;
-    } catch (...) {
-        restore_error_from_current_exception();
-        return -1;
-    }
+    return guarded<int>(-1, [&] { return Body(self, item) ? 1 : 0; });
 }
 
 template <auto Body>
 PyObject* slot_binary(PyObject* left, PyObject* right) noexcept {
-    try {
-        return Body(left, right).release();
-    } catch (...) {
-        restore_error_from_current_exception();
-        return nullptr;
-    }
+    return guarded<PyObject*>(nullptr, [&] { return Body(left, right).release(); });
 }
 
 template <auto Body>
 int slot_exec(PyObject* module) noexcept {
-    try {
+    return guarded<int>(-1, [&] {
         Body(module);
         return 0;
-    } catch (...) {
-        restore_error_from_current_exception();
-        return -1;
-    }
+    });
 }
 
 template <auto Body>

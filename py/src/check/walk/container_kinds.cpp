@@ -5,6 +5,7 @@
 
 #include "binding/error.hpp"
 #include "binding/interned.hpp"
+#include "binding/trampoline.hpp"
 #include "handles/typing_handles.hpp"
 
 namespace tessolin::check {
@@ -19,25 +20,11 @@ constinit py::InternedName kIterName{"__iter__"};
 // The process-wide builtin __len__ / __iter__ sets; nullptr with the
 // exception pending when a set cannot be filled.
 const SlotSet* builtin_len_set() noexcept {
-    try {
-        return &py::builtin_len_set();
-    } catch (const py::PythonError&) {
-        return nullptr;
-    } catch (...) {
-        py::restore_error_from_current_exception();
-        return nullptr;
-    }
+    return py::guarded<const SlotSet*>(nullptr, [] { return &py::builtin_len_set(); });
 }
 
 const SlotSet* builtin_iter_set() noexcept {
-    try {
-        return &py::builtin_iter_set();
-    } catch (const py::PythonError&) {
-        return nullptr;
-    } catch (...) {
-        py::restore_error_from_current_exception();
-        return nullptr;
-    }
+    return py::guarded<const SlotSet*>(nullptr, [] { return &py::builtin_iter_set(); });
 }
 
 PyObject* name_or_null(py::InternedName& name) noexcept {

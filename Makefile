@@ -71,7 +71,7 @@ asan-py: $(PYASAN)/build.ninja
 	$(CMAKE) --build $(PYASAN) -j $(JOBS)
 	mkdir -p $(PYASAN)/pkg/tessolin
 	ln -sfn $(abspath python/tessolin)/*.py $(abspath python/tessolin/py.typed) \
-	  $(abspath $(PYASAN))/py/_tessolin*.so $(PYASAN)/pkg/tessolin/
+	  $(abspath $(PYASAN))/ext/_tessolin*.so $(PYASAN)/pkg/tessolin/
 	LD_PRELOAD=$$($(CXX) -print-file-name=libasan.so):$$($(CXX) -print-file-name=libubsan.so) \
 	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 PYTHONMALLOC=malloc \
 	  PYTHONPATH=$(PYASAN)/pkg:$(PYASAN)/testing $(PY) -m pytest -q tests

@@ -1,0 +1,48 @@
+// What every schema-level decision of one query shares: the oracle, the
+// schema's definitions, the step budget and the nesting depth.
+#pragma once
+
+#include <cstdint>
+
+#include "decide/work_budget.hpp"
+#include "ir/definitions.hpp"
+#include "ir/oracle.hpp"
+
+namespace tessolin::decide {
+
+// Nesting of the recursive decisions past which they answer undecided. The
+// budget bounds the work but not the native stack: a recursive schema can
+// send the decisions through many levels before the budget is spent.
+inline constexpr uint32_t kMaxDecisionDepth = 400;
+
+struct DecisionContext {
+  DecisionContext(ir::Oracle& o, ir::DefinitionsView defs, WorkBudget& b) noexcept
+      : oracle(o), definitions(defs), budget(b) {}
+
+  ir::Oracle& oracle;
+  ir::DefinitionsView definitions;
+  WorkBudget& budget;
+  uint32_t depth = 0;
+};
+
+// One level of decision nesting for the scope; entered() is false past the
+// limit, and the caller then answers undecided.
+class DecisionDepth {
+ public:
+  explicit DecisionDepth(DecisionContext& ctx) noexcept : depth_(ctx.depth) {
+    entered_ = depth_ < kMaxDecisionDepth;
+    if (entered_) ++depth_;
+  }
+  ~DecisionDepth() {
+    if (entered_) --depth_;
+  }
+  DecisionDepth(const DecisionDepth&) = delete;
+  DecisionDepth& operator=(const DecisionDepth&) = delete;
+  bool entered() const noexcept { return entered_; }
+
+ private:
+  uint32_t& depth_;
+  bool entered_;
+};
+
+}  // namespace tessolin::decide

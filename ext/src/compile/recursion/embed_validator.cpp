@@ -1,0 +1,54 @@
+// A Validator used as an annotation: its constants re-pooled, its
+// definitions imported (or an equal run already in the context reused) and
+// its root renumbered into the context.
+#include <vector>
+
+#include "compile/forms.hpp"
+#include "compile/recursion/recursion.hpp"
+#include "ir/node_order.hpp"
+#include "validator/validator_data.hpp"
+
+namespace tessolin::build {
+
+namespace {
+
+bool equal_run(const std::vector<ir::SchemaNode>& imported, const std::vector<ir::SchemaNode>& definitions,
+               size_t offset) {
+  for (size_t i = 0; i < imported.size(); ++i) {
+    if (!ir::node_eq(imported[i], definitions[offset + i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ir::SchemaNode embed_validator(CompileContext& ctx, PyObject* validator) {
+  const py::ValidatorData& data = *py::validator_data(validator);
+  std::vector<uint64_t> table;
+  table.reserve(data.pool_objects.size());
+  for (const py::PyRef& obj : data.pool_objects) table.push_back(ctx.pool.intern_constant(obj.get()));
+
+  const size_t m = ctx.definitions.size();
+  const size_t d = data.definitions.size();
+  uint64_t offset = m;
+  if (d > 0) {
+    bool reused = false;
+    // Embedding the same validator twice in one build adds its run once.
+    for (size_t j = 0; d <= m && j <= m - d; ++j) {
+      std::vector<ir::SchemaNode> imported = import_nodes(data.definitions, ir::IndexRenumbering{table, j});
+      if (equal_run(imported, ctx.definitions, j)) {
+        offset = j;
+        reused = true;
+        break;
+      }
+    }
+    if (!reused) {
+      std::vector<ir::SchemaNode> imported = import_nodes(data.definitions, ir::IndexRenumbering{table, m});
+      for (ir::SchemaNode& node : imported) ctx.definitions.push_back(std::move(node));
+    }
+  }
+  std::optional<ir::SchemaNode> root = ir::renumber_indices(data.root, ir::IndexRenumbering{table, offset});
+  return root ? std::move(*root) : data.root;
+}
+
+}  // namespace tessolin::build

@@ -1,0 +1,59 @@
+// The oracle over a constants pool: answers the decisions' questions about
+// pooled constants by asking Python (exact types, comparisons, __mod__,
+// issubclass, the members of an enum class, membership in a schema).
+//
+// Made for one decision query on one thread attached to the interpreter and
+// dropped when it ends. It borrows the pool objects and the definitions,
+// which must outlive it and stay unchanged while it lives. No operation
+// raises or leaves a Python error pending: a failed Python call, fatal ones
+// included, is dropped and the answer is the non-committal one.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <span>
+
+#include "binding/ref.hpp"
+#include "compile/constants_pool.hpp"
+#include "ir/definitions.hpp"
+#include "ir/oracle.hpp"
+
+namespace tessolin::oracle {
+
+class PoolOracle final : public ir::Oracle {
+ public:
+  PoolOracle(std::span<const py::PyRef> constants, ir::DefinitionsView definitions) noexcept
+      : constants_(constants), definitions_(definitions) {}
+
+  ir::LiteralValue constraint_value(uint64_t i) override;
+  ir::LiteralValue literal_value(uint64_t i) override;
+  ir::ClassAnswer class_answer(uint64_t i) override;
+  ir::OracleAnswer decide_subset(const ir::SchemaNode& a, const ir::SchemaNode& b) override;
+  ir::ConstantOrder compare_constants(uint64_t i, uint64_t j) override;
+  ir::OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) override;
+  ir::OracleAnswer integer_range_empty(uint64_t i, bool low_exclusive, uint64_t j, bool high_exclusive) override;
+  ir::OracleAnswer is_multiple(uint64_t i, uint64_t j) override;
+  ir::OracleAnswer class_hooks_standard(const ir::SchemaNode& node) override;
+  ir::SlotKind scalar_kind(uint64_t i) override;
+  ir::OracleAnswer class_kind_matches(uint64_t i, ir::SlotKind kind) override;
+  ir::OracleAnswer class_kind_matches_strict(uint64_t i, ir::SlotKind kind) override;
+  ir::OracleAnswer builtin_within_class(ir::SlotKind kind, uint64_t i) override;
+  ir::OracleAnswer constants_distinct(uint64_t i, uint64_t j) override;
+
+ private:
+  // Borrowed constant i, nullptr when i lies outside the pool.
+  PyObject* constant(uint64_t i) const noexcept {
+    return i < constants_.size() ? constants_[i].get() : nullptr;
+  }
+  ir::LiteralValue literal_value_of(uint64_t i);
+  ir::ClassAnswer class_answer_of(PyObject* cls);
+  ir::OracleAnswer class_kind_answer(uint64_t i, ir::SlotKind kind, bool strict);
+  ir::OracleAnswer enum_members_within(PyObject* cls, const ir::SchemaNode& b);
+
+  std::span<const py::PyRef> constants_;
+  ir::DefinitionsView definitions_;
+  build::ClassIdTable class_ids_;
+};
+
+}  // namespace tessolin::oracle

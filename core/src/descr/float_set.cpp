@@ -44,8 +44,10 @@ double float_down(double x) noexcept { return from_key(key_down(member_key(x)));
 
 // Whether some float lies in the interval: an open end moves one float
 // inwards, then the ends must not cross. (1.0, nextafter(1.0, 2)) holds
-// none, although its ends differ.
+// none, although its ends differ. A NaN end admits nothing, as every
+// comparison with NaN is false.
 bool holds_float(const FloatInterval& i) noexcept {
+  if (std::isnan(i.low) || std::isnan(i.high)) return false;
   int64_t low = member_key(i.low);
   int64_t high = member_key(i.high);
   if (!i.low_closed) {
@@ -59,20 +61,23 @@ bool holds_float(const FloatInterval& i) noexcept {
   return low <= high;
 }
 
-std::strong_ordering key_order(double a, double b) noexcept { return total_order_key(a) <=> total_order_key(b); }
+// Set operations compare members (-0.0 is 0.0); only float_set_order uses
+// the plain total order.
+std::strong_ordering member_order(double a, double b) noexcept { return member_key(a) <=> member_key(b); }
+std::strong_ordering total_order(double a, double b) noexcept { return total_order_key(a) <=> total_order_key(b); }
 
 // At equal values the closed low end first.
 bool low_before(const FloatInterval& a, const FloatInterval& b) noexcept {
-  if (auto c = key_order(a.low, b.low); c != 0) return c < 0;
+  if (auto c = member_order(a.low, b.low); c != 0) return c < 0;
   return a.low_closed > b.low_closed;
 }
 
 bool is_negative_zero(double x) noexcept { return x == 0.0 && std::signbit(x); }
 
 std::strong_ordering interval_order(const FloatInterval& a, const FloatInterval& b) noexcept {
-  if (auto c = key_order(a.low, b.low); c != 0) return c;
+  if (auto c = total_order(a.low, b.low); c != 0) return c;
   if (auto c = a.low_closed <=> b.low_closed; c != 0) return c;
-  if (auto c = key_order(a.high, b.high); c != 0) return c;
+  if (auto c = total_order(a.high, b.high); c != 0) return c;
   return a.high_closed <=> b.high_closed;
 }
 
@@ -122,12 +127,10 @@ FloatSet float_set_empty() { return FloatSet{}; }
 bool float_set_is_normalized(const FloatSet& s) noexcept {
   for (size_t n = 0; n < s.intervals.size(); ++n) {
     const FloatInterval& i = s.intervals[n];
-    if (std::isnan(i.low) || std::isnan(i.high) || is_negative_zero(i.low) || is_negative_zero(i.high) ||
-        !holds_float(i))
-      return false;
+    if (is_negative_zero(i.low) || is_negative_zero(i.high) || !holds_float(i)) return false;
     if (n == 0) continue;
     const FloatInterval& prev = s.intervals[n - 1];
-    const auto c = key_order(prev.high, i.low);
+    const auto c = member_order(prev.high, i.low);
     if (c > 0 || (c == 0 && (prev.high_closed || i.low_closed))) return false;
   }
   return true;
@@ -135,7 +138,6 @@ bool float_set_is_normalized(const FloatSet& s) noexcept {
 
 FloatSet float_set_normalize(std::vector<FloatInterval> intervals, uint8_t nan) {
   for (FloatInterval& i : intervals) {
-    assert(!std::isnan(i.low) && !std::isnan(i.high));
     if (i.low == 0.0) i.low = 0.0;  // -0.0 is the member 0.0
     if (i.high == 0.0) i.high = 0.0;
   }
@@ -145,13 +147,13 @@ FloatSet float_set_normalize(std::vector<FloatInterval> intervals, uint8_t nan) 
   for (size_t n = 0; n < intervals.size(); ++n) {
     FloatInterval& last = intervals[kept == 0 ? 0 : kept - 1];
     const FloatInterval& next = intervals[n];
-    const auto c = kept == 0 ? std::strong_ordering::greater : key_order(next.low, last.high);
+    const auto c = kept == 0 ? std::strong_ordering::greater : member_order(next.low, last.high);
     // A point both exclude separates; adjacent floats are not merged.
     if (c > 0 || (c == 0 && !last.high_closed && !next.low_closed)) {
       intervals[kept++] = next;
       continue;
     }
-    const auto h = key_order(next.high, last.high);
+    const auto h = member_order(next.high, last.high);
     if (h > 0) {
       last.high = next.high;
       last.high_closed = next.high_closed;
@@ -184,11 +186,11 @@ FloatSet float_set_intersection(const FloatSet& a, const FloatSet& b) {
   for (const FloatInterval& x : a.intervals) {
     for (const FloatInterval& y : b.intervals) {
       FloatInterval both;
-      const auto lo = key_order(x.low, y.low);
+      const auto lo = member_order(x.low, y.low);
       const FloatInterval& upper_low = lo > 0 ? x : y;
       both.low = upper_low.low;
       both.low_closed = lo == 0 ? (x.low_closed & y.low_closed) : upper_low.low_closed;
-      const auto hi = key_order(x.high, y.high);
+      const auto hi = member_order(x.high, y.high);
       const FloatInterval& lower_high = hi < 0 ? x : y;
       both.high = lower_high.high;
       both.high_closed = hi == 0 ? (x.high_closed & y.high_closed) : lower_high.high_closed;
@@ -204,7 +206,7 @@ FloatSet complement_float_set(const FloatSet& a) {
   double cursor = -kInf;
   uint8_t cursor_closed = 1;
   for (const FloatInterval& i : a.intervals) {
-    const auto c = key_order(cursor, i.low);
+    const auto c = member_order(cursor, i.low);
     if (c < 0) {
       gaps.push_back(FloatInterval{cursor, cursor_closed, i.low, static_cast<uint8_t>(!i.low_closed)});
     } else if (c == 0 && cursor_closed && !i.low_closed) {
@@ -213,7 +215,7 @@ FloatSet complement_float_set(const FloatSet& a) {
     cursor = i.high;
     cursor_closed = !i.high_closed;
   }
-  const auto c = key_order(cursor, kInf);
+  const auto c = member_order(cursor, kInf);
   if (c < 0 || (c == 0 && cursor_closed)) gaps.push_back(FloatInterval{cursor, cursor_closed, kInf, 1});
   // Gaps between adjacent floats hold nothing; normalising drops them.
   return float_set_normalize(std::move(gaps), a.nan ^ 1);

@@ -42,8 +42,8 @@ int64_t float_order_key(double x) noexcept;
 // [-inf, +inf] closed, with NaN.
 FloatSet float_set_full();
 FloatSet float_set_empty();
-// Precondition: no NaN end. -0.0 ends become 0.0, intervals holding no
-// float are dropped, the rest sorted by low (closed first at equal lows)
+// -0.0 ends become 0.0, intervals holding no float (a NaN end holds none)
+// are dropped, the rest sorted by low (closed first at equal lows)
 // and merged where they overlap or share a point one of them holds.
 // O(n log n); `nan` is kept.
 FloatSet float_set_normalize(std::vector<FloatInterval> intervals, uint8_t nan);

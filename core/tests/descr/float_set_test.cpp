@@ -74,6 +74,7 @@ TEST(FloatSetTest, NormalForm) {
       {"nothing below -inf", {closed_open(-kInf, -kInf)}, {}},
       {"the infinities are members", {closed(kInf, kInf), closed(-kInf, -kInf)}, {closed(-kInf, -kInf), closed(kInf, kInf)}},
       {"largest finite to +inf, open", {open(std::numeric_limits<double>::max(), kInf)}, {}},
+      {"a NaN end admits nothing", {closed(kNan, kNan), closed(0, kNan), closed(kNan, 1)}, {}},
   };
   for (const NormalizeCase& c : cases) {
     FloatSet got = float_set_normalize(c.input, 0);

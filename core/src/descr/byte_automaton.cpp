@@ -117,6 +117,7 @@ AutomatonHandle literal_automaton(std::string_view bytes) {
     if (a.classes[b] == 0) a.classes[b] = next_class++;
   a.class_count = next_class;
   const uint64_t n = bytes.size();
+  assert(n < UINT32_MAX - 1);  // state numbers are 32-bit
   const auto dead = uint32_t(n + 1);
   a.transitions.assign((n + 2) * a.class_count, dead);
   for (uint64_t i = 0; i < n; ++i)

@@ -161,7 +161,13 @@ TEST(LengthAutomatonTest, LargeBoundsGiveUp) {
       EXPECT_FALSE(max_length_automaton(n, is_bytes)) << n;
     }
   }
-  // Str: a code point takes up to four bytes, so far fewer fit.
+  // Str: the automaton walks the bytes of each code point, so far fewer fit.
+  Outcome<AutomatonHandle> str200 = max_length_automaton(200, false);
+  ASSERT_TRUE(str200);
+  std::string emoji;
+  for (int i = 0; i < 200; ++i) emoji += "\xF0\x9F\x98\x80";
+  EXPECT_TRUE(automaton_accepts(**str200, emoji));
+  EXPECT_FALSE(automaton_accepts(**str200, emoji + "a"));
   EXPECT_FALSE(max_length_automaton(2000, false));
   EXPECT_FALSE(min_length_automaton(2000, false));
 }

@@ -162,8 +162,6 @@ DIVERGENT = [
     ("[a[:digit:]]", 0, "nested set", 2),
     ("[&&b]", 0, "set intersection", 1),
     ("[^&&b]", 0, "set intersection", 2),
-    ("[&&&]", 0, "set intersection", 2),
-    ("[]&&]", 0, "set intersection", 2),
     ("[^---]", 0, "set difference", 3),
     ("[--a]", 0, "set difference", 1),
     ("[~~a]", 0, "set symmetric difference", 1),

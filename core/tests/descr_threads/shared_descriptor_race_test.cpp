@@ -48,7 +48,7 @@ TEST(SharedDescriptorRace, OperationsOnSharedOperands) {
   std::atomic<int> ready{0};
   std::vector<SharedDescriptor> meets(kThreads);
   std::vector<Inclusion> inclusions(kThreads);
-  std::vector<bool> starved_gave_up(kThreads);
+  std::vector<uint8_t> starved_gave_up(kThreads);  // not vector<bool>: one byte per thread
   std::vector<std::thread> threads;
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {

@@ -169,23 +169,21 @@ const std::vector<Value>& attribute_pool() {
   return pool;
 }
 
-const std::vector<Value>& payloads(uint8_t code) {
-  static const auto table = [] {
-    std::map<uint8_t, std::vector<Value>> t;
-    for (size_t i = 0; i < kSlotCount; ++i) t[slot_code(i)] = payloads_of(slot_code(i));
+// One entry per slot code, built once.
+template <class Build>
+const auto& per_code(uint8_t code, Build build) {
+  using Entry = decltype(build(uint8_t{0}));
+  static const auto table = [&] {
+    std::map<uint8_t, Entry> t;
+    for (size_t i = 0; i < kSlotCount; ++i) t[slot_code(i)] = build(slot_code(i));
     return t;
   }();
   return table.at(code);
 }
 
-const std::vector<ClassChoice>& class_choices(uint8_t code) {
-  static const auto table = [] {
-    std::map<uint8_t, std::vector<ClassChoice>> t;
-    for (size_t i = 0; i < kSlotCount; ++i) t[slot_code(i)] = class_choices_of(slot_code(i));
-    return t;
-  }();
-  return table.at(code);
-}
+const std::vector<Value>& payloads(uint8_t code) { return per_code(code, payloads_of); }
+
+const std::vector<ClassChoice>& class_choices(uint8_t code) { return per_code(code, class_choices_of); }
 
 void for_each_value_class(const std::vector<const Descriptor*>& descriptors, uint8_t code,
                           const std::function<void(const std::vector<bool>&, const Value&)>& visit) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "descr/descriptor_order.hpp"
+#include "descr/record_shape.hpp"
 
 namespace tessolin::descr {
 namespace {
@@ -22,10 +23,6 @@ bool transition_eq(const SequenceTransition& a, const SequenceTransition& b) {
 
 bool position_eq(const std::vector<SequenceTransition>& a, const std::vector<SequenceTransition>& b) {
   return all_equal(a, b, transition_eq);
-}
-
-bool listed_key_eq(const std::pair<const LiteralKey, KeyEntry>& a, const std::pair<const LiteralKey, KeyEntry>& b) {
-  return a.first == b.first && key_entry_eq(a.second, b.second);
 }
 
 bool same_variant_eq(const Domain& a, const Domain& b) {
@@ -60,23 +57,6 @@ bool collection_shape_eq(const CollectionShape& a, const CollectionShape& b) {
 
 bool collection_domain_eq(const CollectionDomain& a, const CollectionDomain& b) {
   return a.negated == b.negated && all_equal(a.shapes, b.shapes, collection_shape_eq);
-}
-
-bool key_entry_eq(const KeyEntry& a, const KeyEntry& b) {
-  return a.absent_allowed == b.absent_allowed && optional_descriptor_eq(a.value, b.value);
-}
-
-bool key_selector_eq(const KeySelector& a, const KeySelector& b) {
-  return a.kind_index == b.kind_index && a.excluded == b.excluded && optional_descriptor_eq(a.descriptor, b.descriptor);
-}
-
-bool record_shape_eq(const RecordShape& a, const RecordShape& b) {
-  return all_equal(a.keys, b.keys, listed_key_eq) && all_equal(a.kind_entries, b.kind_entries, key_entry_eq) &&
-         all_equal(a.selectors, b.selectors, key_selector_eq);
-}
-
-bool record_domain_eq(const RecordDomain& a, const RecordDomain& b) {
-  return a.negated == b.negated && all_equal(a.shapes, b.shapes, record_shape_eq);
 }
 
 bool domain_eq(const Domain& a, const Domain& b) { return a.index() == b.index() && same_variant_eq(a, b); }

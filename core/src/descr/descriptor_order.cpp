@@ -1,7 +1,8 @@
 // The canonical orders of descriptors, lines and domains (every variant,
-// the sequence, collection and record payloads included). Equalities are in
-// descriptor_eq.cpp. Nested descriptors are compared recursively; their
-// nesting is bounded by the lowering that built them.
+// the sequence and collection payloads included; record shapes order in
+// record_shape_order.cpp). Equalities are in descriptor_eq.cpp. Nested
+// descriptors are compared recursively; their nesting is bounded by the
+// lowering that built them.
 // Tested by core/tests/descr.
 #include <compare>
 #include <utility>
@@ -9,6 +10,7 @@
 
 #include "descr/descriptor_order.hpp"
 #include "descr/lexicographic.hpp"
+#include "descr/record_shape.hpp"
 
 namespace tessolin::descr {
 namespace {
@@ -21,12 +23,6 @@ std::strong_ordering automaton_domain_order(const AutomatonDomain& a, const Auto
 std::strong_ordering position_order(const std::vector<SequenceTransition>& a,
                                     const std::vector<SequenceTransition>& b) {
   return lexicographic(a, b, sequence_transition_order);
-}
-
-std::strong_ordering listed_key_order(const std::pair<const LiteralKey, KeyEntry>& a,
-                                      const std::pair<const LiteralKey, KeyEntry>& b) {
-  if (auto c = literal_key_order(a.first, b.first); c != 0) return c;
-  return key_entry_order(a.second, b.second);
 }
 
 std::strong_ordering same_variant_order(const Domain& a, const Domain& b) {
@@ -68,34 +64,6 @@ std::strong_ordering collection_shape_order(const CollectionShape& a, const Coll
 
 std::strong_ordering collection_domain_order(const CollectionDomain& a, const CollectionDomain& b) {
   if (auto c = lexicographic(a.shapes, b.shapes, collection_shape_order); c != 0) return c;
-  return a.negated <=> b.negated;
-}
-
-std::strong_ordering literal_key_order(const LiteralKey& a, const LiteralKey& b) {
-  // Variant first, then payload: False before True, ints signed, texts by
-  // unsigned bytes (a proper prefix first) and then str before bytes.
-  return a <=> b;
-}
-
-std::strong_ordering key_entry_order(const KeyEntry& a, const KeyEntry& b) {
-  if (auto c = optional_descriptor_order(a.value, b.value); c != 0) return c;
-  return a.absent_allowed <=> b.absent_allowed;
-}
-
-std::strong_ordering key_selector_order(const KeySelector& a, const KeySelector& b) {
-  if (auto c = a.kind_index <=> b.kind_index; c != 0) return c;
-  if (auto c = optional_descriptor_order(a.descriptor, b.descriptor); c != 0) return c;
-  return lexicographic(a.excluded, b.excluded, literal_key_order);
-}
-
-std::strong_ordering record_shape_order(const RecordShape& a, const RecordShape& b) {
-  if (auto c = lexicographic(a.keys, b.keys, listed_key_order); c != 0) return c;
-  if (auto c = lexicographic(a.kind_entries, b.kind_entries, key_entry_order); c != 0) return c;
-  return lexicographic(a.selectors, b.selectors, key_selector_order);
-}
-
-std::strong_ordering record_domain_order(const RecordDomain& a, const RecordDomain& b) {
-  if (auto c = lexicographic(a.shapes, b.shapes, record_shape_order); c != 0) return c;
   return a.negated <=> b.negated;
 }
 

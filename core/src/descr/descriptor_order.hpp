@@ -33,13 +33,7 @@ std::strong_ordering sequence_order(const SequenceAutomaton& a, const SequenceAu
 // Bound (absent first), then not_within lexicographically.
 std::strong_ordering collection_shape_order(const CollectionShape& a, const CollectionShape& b);
 std::strong_ordering collection_domain_order(const CollectionDomain& a, const CollectionDomain& b);
-// Variant (None, Bool, Int, Text), then payload.
-std::strong_ordering literal_key_order(const LiteralKey& a, const LiteralKey& b);
-std::strong_ordering key_entry_order(const KeyEntry& a, const KeyEntry& b);
-std::strong_ordering key_selector_order(const KeySelector& a, const KeySelector& b);
-// Listed keys, then the nine kind entries, then the selectors.
-std::strong_ordering record_shape_order(const RecordShape& a, const RecordShape& b);
-std::strong_ordering record_domain_order(const RecordDomain& a, const RecordDomain& b);
+// Record shapes and domains order (and compare) in record_shape.hpp.
 
 bool descriptor_eq(const Descriptor& a, const Descriptor& b);
 bool line_eq(const Line& a, const Line& b);
@@ -49,9 +43,5 @@ bool optional_descriptor_eq(const OptionalDescriptor& a, const OptionalDescripto
 bool sequence_eq(const SequenceAutomaton& a, const SequenceAutomaton& b);
 bool collection_shape_eq(const CollectionShape& a, const CollectionShape& b);
 bool collection_domain_eq(const CollectionDomain& a, const CollectionDomain& b);
-bool key_entry_eq(const KeyEntry& a, const KeyEntry& b);
-bool key_selector_eq(const KeySelector& a, const KeySelector& b);
-bool record_shape_eq(const RecordShape& a, const RecordShape& b);
-bool record_domain_eq(const RecordDomain& a, const RecordDomain& b);
 
 }  // namespace tessolin::descr

@@ -7,14 +7,23 @@
 // selector some key of its kind outside `excluded` holds a value in its
 // descriptor. Keys are compared by exact type and value: Bool and Int keys
 // differ here although a dict holds at most one of False/0 and True/1.
+//
+// Exports the types, the look-ups every record operation shares
+// (record_shape.cpp), the orders (record_shape_order.cpp), the complement
+// (record_shape_complement.cpp), the meet and materialisation
+// (record_shape_meet.cpp), normalisation (record_shape_normalize.cpp) and
+// emptiness (record_shape_emptiness.cpp).
 // Tested by core/tests/descr_record.
 #pragma once
 
 #include <array>
+#include <compare>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -83,14 +92,65 @@ struct RecordDomain {
 
 namespace tessolin::descr {
 
+// ---- look-ups (record_shape.cpp)
+
+// The str key of a field name.
+LiteralKey text_literal_key(std::string_view name);
+// The key-kind index of a key: None 0, Bool 1, Int 2, Text its kind (4, 5).
+uint64_t key_kind_of(const LiteralKey& key) noexcept;
+// The key-kind index of a SlotKind code (0..5, 7, 9 and 255), or none for
+// the kinds that cannot be dict keys (list, set, dict) and unknown codes.
+std::optional<uint64_t> key_kind_of_code(uint8_t code) noexcept;
+// The other numeric spelling of the same dict key: Bool False/True for Int
+// 0/1 and back. None for every other key. A dict holds at most one of the two.
+std::optional<LiteralKey> aliased_key(const LiteralKey& key);
+// The entry for unlisted keys of SlotKind `code`; codes with no kind entry
+// (and 255) give (shared_nothing, 1): listed keys are never of those kinds.
+KeyEntry shape_slot_value(const RecordShape& shape, uint8_t code);
+// The entry that constrains `key`: its own when listed, else its kind's.
+KeyEntry shape_key_value(const RecordShape& shape, const LiteralKey& key);
+// The shape admitting every dict: no keys, nine (null, 1) entries.
+RecordShape full_record_shape();
+// Same listed keys, each (null, 1); kind entries (null, 1); no selectors.
+RecordShape shape_with_open_keys(const RecordShape& shape);
+
+// ---- orders and equalities (record_shape_order.cpp); dedupe with the
+// equalities, never with order == 0 (descriptor order compares forms).
+
+std::strong_ordering key_entry_order(const KeyEntry& a, const KeyEntry& b);
+std::strong_ordering key_selector_order(const KeySelector& a, const KeySelector& b);
+std::strong_ordering record_shape_order(const RecordShape& a, const RecordShape& b);
+std::strong_ordering record_domain_order(const RecordDomain& a, const RecordDomain& b);
+bool key_entry_eq(const KeyEntry& a, const KeyEntry& b);
+bool key_selector_eq(const KeySelector& a, const KeySelector& b);
+bool record_shape_eq(const RecordShape& a, const RecordShape& b);
+bool record_domain_eq(const RecordDomain& a, const RecordDomain& b);
+
+// ---- set operations
+
+// The shapes whose union is every dict outside `shape`: one per listed key,
+// nine per kind entry, one per selector; not normalised. Never gives up;
+// spends one fuel unit per complemented value while any is left.
 std::vector<RecordShape> complement_record_shape(const RecordShape& shape);
+// Pairwise meet, one fuel unit per pair, compacted past
+// kLineCompactionThreshold and normalised.
 Outcome<std::vector<RecordShape>> meet_record_shapes(const std::vector<RecordShape>& a,
                                                      const std::vector<RecordShape>& b);
+// The positive shape list of a domain (a negated one folded from the full
+// shape by meets with each shape's complement).
 Outcome<std::vector<RecordShape>> materialize_record_negation(const RecordDomain& d);
+// Never negated.
 Outcome<RecordDomain> meet_record_domains(const RecordDomain& a, const RecordDomain& b);
+// Eager for 0 or 1 shapes (when the materialisation succeeds), else the
+// negated copy. Never gives up.
 RecordDomain complement_record_domain(const RecordDomain& d);
+// Drops redundant optional keys and proved-empty shapes, sorts, dedupes;
+// more than kMaxNormalizedItems shapes gives up.
 Outcome<std::vector<RecordShape>> normalize_record_shapes(std::vector<RecordShape> shapes);
-// Never gives up: a give-up inside is Undecided.
+// Never gives up: a give-up inside is Undecided. The selectors are decided
+// together (a bounded search for one dict that meets all of them), so the
+// answer accounts for keys shared by several selectors and for True/1 and
+// False/0, of which a dict holds one.
 Emptiness record_shape_emptiness(const RecordShape& shape);
 // Emptiness of a record domain (negated ones made positive first).
 Emptiness record_domain_emptiness(const RecordDomain& d);

@@ -293,6 +293,31 @@ def test_remainder_whose_equality_is_not_implemented_proves_nothing():
     assert Validator(fives).relation_to(threes) != SUBSET
 
 
+class _HashableList(list):
+    __hash__ = object.__hash__
+
+
+class _HashableDict(dict):
+    __hash__ = object.__hash__
+
+
+@pytest.mark.parametrize(
+    "element, witness",
+    [
+        (list[int], _HashableList([1])),
+        (Annotated[list[int], at.MinLen(1)], _HashableList([1])),
+        ({str: int}, _HashableDict(a=1)),
+    ],
+)
+def test_set_of_unhashable_kind_holds_hashable_subclass_instances(element, witness):
+    # A set can hold an instance of a list or dict subclass that defines
+    # __hash__, so one element outside str refutes the inclusion.
+    for kind in (set, frozenset):
+        assert Validator(kind[element]).is_valid(kind({witness}))
+        assert not Validator(kind[str]).is_valid(kind({witness}))
+        assert answers(kind[element], kind[str]) == NOT_SUBSET
+
+
 # ---- Python errors inside a decision are absorbed
 
 

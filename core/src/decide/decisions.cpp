@@ -1,5 +1,6 @@
 #include "decide/decisions.hpp"
 
+#include "decide/descriptor_decisions.hpp"
 #include "decide/inclusion.hpp"
 
 namespace tessolin::decide {
@@ -8,22 +9,13 @@ using ir::SchemaNode;
 
 namespace {
 
-// The descriptor algebra's turn, for questions the schema-level decisions
-// leave open. Until it exists it claims nothing.
-Emptiness emptiness_by_descriptors(const SchemaNode&, ir::DefinitionsView, ir::Oracle&) {
-  return Emptiness::Undecided;
-}
-Relation relation_by_descriptors(const SchemaNode&, const SchemaNode&, ir::DefinitionsView, ir::Oracle&) {
-  return Relation::Undecided;
-}
-
 Relation one_direction(const SchemaNode& a, const SchemaNode& b, ir::DefinitionsView definitions,
                        ir::Oracle& oracle, WorkBudget& budget) {
   DecisionContext ctx(oracle, definitions, budget);
   AssumedPairs assumed;
   Relation r = decide_inclusion(a, b, ctx, assumed);
   if (r != Relation::Undecided) return r;
-  return relation_by_descriptors(a, b, definitions, oracle);
+  return relation_by_descriptors(a, b, oracle, definitions);
 }
 
 }  // namespace
@@ -32,7 +24,9 @@ Emptiness is_empty(const SchemaNode& root, ir::DefinitionsView definitions, ir::
   DecisionContext ctx(oracle, definitions, budget);
   Emptiness e = emptiness_with_fresh_stack(root, ctx).emptiness();
   if (e != Emptiness::Undecided) return e;
-  return emptiness_by_descriptors(root, definitions, oracle);
+  // The algebra proves emptiness or claims nothing: after a one-level
+  // unfolding of recursion, a value it finds may not be a value of root.
+  return descriptors_prove_empty(root, definitions, oracle) ? Emptiness::Empty : Emptiness::Undecided;
 }
 
 Relation relation(const SchemaNode& a, const SchemaNode& b, ir::DefinitionsView definitions, ir::Oracle& oracle,

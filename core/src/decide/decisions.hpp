@@ -2,8 +2,8 @@
 // included in another schema, are two schemas the same set.
 //
 // Each entry asks the schema-level decisions first; where those leave the
-// question open, the descriptor-level procedure gets its turn (not yet
-// present: the question then stays undecided). Both schemas must live in
+// question open, the descriptor algebra gets its turn
+// (descriptor_decisions.hpp). Both schemas must live in
 // one constants pool and one definition list, and the oracle must answer
 // over that pool. Nothing here throws but InternalError for a broken
 // invariant; a spent budget or an oracle that declines gives Undecided.

@@ -40,11 +40,30 @@ AutomatonHandle any_bytes_automaton();
 AutomatonHandle build_utf8_automaton();
 AutomatonHandle literal_automaton(std::string_view bytes);
 
+// Any complete automaton in, its canonical form out. Classes no byte maps to
+// are ignored. O(k n log n) for n states and k classes.
 AutomatonHandle canonicalize_automaton(const ByteAutomaton& a);
-// Products give up past kMaxProductStates numbered pairs.
+
+// The coarsest class table finer than both inputs: refined class r stands
+// for the pair pairs[r] (class in the first table, class in the second);
+// refined classes are numbered by their first byte.
+struct RefinedByteClasses {
+  std::array<uint16_t, 256> classes{};
+  uint64_t class_count = 0;
+  std::vector<std::array<uint16_t, 2>> pairs;
+};
+RefinedByteClasses product_byte_classes(const std::array<uint16_t, 256>& a, const std::array<uint16_t, 256>& b);
+
+// Products over refined classes. They give up when a new pair is needed while
+// more than kMaxProductStates pairs are numbered (so at most 4096 pairs).
+// Spend no fuel.
 Outcome<AutomatonHandle> meet_byte_automata(const ByteAutomaton& a, const ByteAutomaton& b);
 Outcome<AutomatonHandle> automaton_union(const ByteAutomaton& a, const ByteAutomaton& b);
+// Every byte string `a` rejects, also those outside its kind (ill-formed
+// UTF-8 for a str automaton). Canonical in, canonical out.
 AutomatonHandle complement_automaton(const ByteAutomaton& a);
+// Reachability through bytes only: a state reached through a class no byte
+// maps to does not count.
 bool automaton_is_empty(const ByteAutomaton& a);
 bool automaton_accepts(const ByteAutomaton& a, std::string_view bytes);
 
@@ -53,11 +72,16 @@ bool automaton_eq(const ByteAutomaton& a, const ByteAutomaton& b);
 std::strong_ordering automaton_order(const ByteAutomaton& a, const ByteAutomaton& b);
 
 // Text automata (canonical). Patterns go through the pattern engine's
-// export; a refused pattern or more than 4096 DFA states gives up.
+// export; a refused pattern or more than kMaxDfaStates + 1 DFA states gives
+// up. `regex` is compiled as written (no wrapper); with `utf8` a construct
+// that could match bytes outside UTF-8 is refused.
 Outcome<AutomatonHandle> automaton_from_pattern(std::string_view regex, bool utf8);
+// The full-match language of a pattern constraint, over str values' UTF-8
+// unless `is_bytes`.
 Outcome<AutomatonHandle> compile_pattern(std::string_view pattern, bool is_bytes);
 // Length bounds count code points (surrogates included) for str, bytes for
-// bytes.
+// bytes. Bounds of 4096 and more always give up (the automaton would need
+// more than 4096 states).
 Outcome<AutomatonHandle> max_length_automaton(uint64_t n, bool is_bytes);
 Outcome<AutomatonHandle> min_length_automaton(uint64_t n, bool is_bytes);
 

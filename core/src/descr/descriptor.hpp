@@ -86,7 +86,10 @@ struct Descriptor {
 };
 
 // The kind top of code 0..10 (not asked for Other: its top is FlagDomain{1}).
+// Str and Bytes share the process-wide top automata.
 Domain top_domain(uint8_t code);
+// The kind top Line of code 0..10 or 255 (Other: FlagDomain{1}).
+Line kind_top_line(uint8_t code);
 // One unrestricted clause, not negated: the Line of exactly the domain.
 Line line_from_domain(Domain domain);
 // Replaces slot `code` by a positive slot holding line_from_domain(domain),
@@ -98,7 +101,8 @@ Descriptor kind_top_descriptor(uint8_t code);
 Descriptor anything_descriptor();
 // The empty Descriptor (no value).
 inline Descriptor empty_descriptor() { return Descriptor{}; }
-// The process-wide shared empty Descriptor, built once.
+// The process-wide shared empty Descriptor, built once (racing first users
+// wait). Each call hands out a new handle on the same object.
 SharedDescriptor shared_nothing();
 SharedDescriptor make_shared_descriptor(Descriptor d);
 

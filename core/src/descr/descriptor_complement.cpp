@@ -1,0 +1,37 @@
+// complement_descriptor: slot by slot, never gives up. A negated slot turns
+// back into its Lines; an empty slot into the kind's top Line; a slot of two
+// or more Lines is kept lazily (negated, no fuel); a slot of one Line is
+// complemented explicitly as meet_lines([top], complement_line(L)), two fuel
+// units and more, falling back to the lazy form when that gives up.
+// Tested by core/tests/descr.
+#include <utility>
+
+#include "descr/descriptor_complement.hpp"
+#include "descr/domain_combine.hpp"
+#include "descr/line_meet.hpp"
+
+namespace tessolin::descr {
+namespace {
+
+KindSlot complement_slot(const KindSlot& slot, uint8_t code) {
+  if (slot.negated) return KindSlot{slot.lines, 0};
+  if (slot.lines.empty()) return KindSlot{{kind_top_line(code)}, 0};
+  if (slot.lines.size() >= 2) return KindSlot{slot.lines, 1};
+  auto [c1, c2] = complement_line(slot.lines.front(), code);
+  std::vector<Line> complement;
+  complement.push_back(std::move(c1));
+  complement.push_back(std::move(c2));
+  Outcome<std::vector<Line>> explicit_form = meet_lines({kind_top_line(code)}, complement);
+  if (!explicit_form) return KindSlot{slot.lines, 1};
+  return KindSlot{std::move(*explicit_form), 0};
+}
+
+}  // namespace
+
+Descriptor complement_descriptor(const Descriptor& d) {
+  Descriptor out;
+  for (size_t i = 0; i < kSlotCount; ++i) out.slots[i] = complement_slot(d.slots[i], slot_code(i));
+  return out;
+}
+
+}  // namespace tessolin::descr

@@ -2,6 +2,10 @@
 // minimisation and renumbering, each against the expected automaton.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <map>
+#include <set>
+
 #include "descr/descriptor_order.hpp"
 #include "descr/emptiness.hpp"
 #include "descr/fuel.hpp"
@@ -116,6 +120,84 @@ TEST(SequenceNormalForm, InvariantCheck) {
   SequenceAutomaton short_accepting = sequence_top();
   short_accepting.accepting.clear();
   EXPECT_FALSE(sequence_invariant_holds(short_accepting));
+}
+
+}  // namespace
+}  // namespace tessolin::descr::testing
+
+namespace tessolin::descr::testing {
+namespace {
+
+// Automata over the disjoint labels int, str and bool and the else-label
+// are DFAs over four letters; a textbook minimisation of those is the
+// reference for the number of positions of the normal form.
+struct LetterAutomaton {
+  std::vector<std::array<uint32_t, 4>> next;  // letters: int, str, bool, other
+  std::vector<uint8_t> accepting;
+};
+
+size_t minimal_size(const LetterAutomaton& a) {
+  std::vector<uint32_t> reachable{0};
+  std::vector<uint8_t> seen(a.next.size(), 0);
+  seen[0] = 1;
+  for (size_t k = 0; k < reachable.size(); ++k)
+    for (uint32_t t : a.next[reachable[k]])
+      if (!seen[t]) {
+        seen[t] = 1;
+        reachable.push_back(t);
+      }
+  std::vector<uint32_t> cls(a.next.size());
+  for (uint32_t p : reachable) cls[p] = a.accepting[p];
+  for (size_t pass = 0; pass < a.next.size(); ++pass) {
+    std::map<std::vector<uint32_t>, uint32_t> ids;
+    std::vector<uint32_t> next_cls(a.next.size());
+    for (uint32_t p : reachable) {
+      std::vector<uint32_t> key{cls[p]};
+      for (uint32_t t : a.next[p]) key.push_back(cls[t]);
+      next_cls[p] = ids.emplace(key, static_cast<uint32_t>(ids.size())).first->second;
+    }
+    cls.swap(next_cls);
+  }
+  std::set<uint32_t> classes;
+  for (uint32_t p : reachable) classes.insert(cls[p]);
+  return classes.size();
+}
+
+TEST(SequenceNormalForm, RandomAutomataAgainstTextbookMinimisation) {
+  const std::array<SharedDescriptor, 3> labels = {shared(ints()), shared(strs()), shared(bools())};
+  const std::vector<Value> letters = {Value::integer(1), Value::str("a"), Value::boolean(true), Value::none()};
+  const std::vector<Value> words = small_sequences(Value::Kind::Tuple, letters, 4);
+  uint64_t seed = 12345;
+  auto random = [&](uint32_t bound) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<uint32_t>((seed >> 33) % bound);
+  };
+  for (int round = 0; round < 300; ++round) {
+    const uint32_t n = 1 + random(6);
+    SequenceAutomaton a;
+    LetterAutomaton reference;
+    for (uint32_t p = 0; p < n; ++p) {
+      const uint32_t other = random(n);
+      std::array<uint32_t, 4> next{other, other, other, other};
+      std::vector<SequenceTransition> list;
+      for (size_t l = 0; l < labels.size(); ++l) {
+        if (random(2)) continue;
+        next[l] = random(n);
+        list.push_back({labels[l], next[l]});
+      }
+      list.push_back({nullptr, other});
+      a.positions.push_back(std::move(list));
+      a.accepting.push_back(static_cast<uint8_t>(random(2)));
+      reference.next.push_back(next);
+    }
+    reference.accepting = a.accepting;
+    const SequenceAutomaton normal = normalize_sequence_automaton(a);
+    EXPECT_TRUE(sequence_invariant_holds(normal)) << round;
+    EXPECT_EQ(normal.positions.size(), minimal_size(reference)) << round;
+    EXPECT_TRUE(sequence_eq(normalize_sequence_automaton(normal), normal)) << round;
+    for (const Value& w : words)
+      ASSERT_EQ(sequence_member(normal, w.items), sequence_member(a, w.items)) << round << " " << describe(w);
+  }
 }
 
 }  // namespace

@@ -318,6 +318,23 @@ def test_set_of_unhashable_kind_holds_hashable_subclass_instances(element, witne
         assert answers(kind[element], kind[str]) == NOT_SUBSET
 
 
+# Python computes int % float by rounding the int to a double first, so a
+# float divisor on ints admits values that no int divisor does. The extra
+# metadata keeps Annotated's cache from handing back an equal object made
+# elsewhere (MultipleOf(3) == MultipleOf(3.0)).
+@pytest.mark.parametrize(
+    "float_divisor, int_divisor, witness",
+    [(3.0, 3, 2**53 + 3), (2.0, 2, 2**53 + 1), (4.0, 2, 2**53 + 1), (float(2**60), 2**60, 2**60 + 1)],
+)
+def test_float_divisor_on_ints_proves_no_inclusion_of_int_divisor(float_divisor, int_divisor, witness):
+    left = Validator(Annotated[int, at.MultipleOf(float_divisor), "float"])
+    right = Validator(Annotated[int, at.MultipleOf(int_divisor), "int"])
+    assert left.is_valid(witness) and not right.is_valid(witness)
+    assert left.relation_to(right) != SUBSET
+    bounded = Validator(Annotated[int, at.Ge(0), at.MultipleOf(float_divisor), "float"])
+    assert bounded.relation_to(Annotated[int, at.Ge(0), at.MultipleOf(int_divisor), "int"]) != SUBSET
+
+
 # ---- Python errors inside a decision are absorbed
 
 

@@ -1,9 +1,10 @@
-// Record shapes over a four-value universe: values are sets of the atoms
-// None, False, True and an object of no builtin kind, so every value meet
-// and emptiness is exact and dicts can be enumerated. Holds the builders,
-// a reference membership test on concrete dicts, a brute-force emptiness
-// over every dict that could matter, a random shape source and a scripted
-// oracle for the lowering.
+// Record shapes over a five-value universe: values are sets of the atoms
+// None, False, True, an object of no builtin kind, and "the rest" (every
+// value of the kinds int to dict together), a family closed under meet,
+// join and complement, so every value question is exact and dicts can be
+// enumerated. Holds the builders, a reference membership test on concrete
+// dicts, a brute-force emptiness over every dict that could matter, a
+// random shape source and a scripted oracle for the lowering.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +36,9 @@ inline constexpr unsigned kNoneAtom = 1;
 inline constexpr unsigned kFalseAtom = 2;
 inline constexpr unsigned kTrueAtom = 4;
 inline constexpr unsigned kObjectAtom = 8;
-inline constexpr unsigned kEveryAtom = 15;
-inline constexpr unsigned kAtoms[] = {kNoneAtom, kFalseAtom, kTrueAtom, kObjectAtom};
+inline constexpr unsigned kRestAtom = 16;
+inline constexpr unsigned kEveryAtom = 31;
+inline constexpr unsigned kAtoms[] = {kNoneAtom, kFalseAtom, kTrueAtom, kObjectAtom, kRestAtom};
 
 inline Descriptor atoms_descriptor(unsigned atoms) {
   Descriptor d = empty_descriptor();
@@ -44,6 +46,13 @@ inline Descriptor atoms_descriptor(unsigned atoms) {
   unsigned bools = (atoms >> 1) & 3u;
   if (bools) set_single_line(d, static_cast<uint8_t>(SlotKind::Bool), BoolMaskDomain{static_cast<uint8_t>(bools)});
   if (atoms & kObjectAtom) d.slots[kOtherSlot].lines.push_back(line_from_domain(FlagDomain{1}));
+  if (atoms & kRestAtom) {
+    for (SlotKind kind : {SlotKind::Int, SlotKind::Float, SlotKind::Str, SlotKind::Bytes, SlotKind::List,
+                          SlotKind::Tuple, SlotKind::Set, SlotKind::FrozenSet, SlotKind::Dict}) {
+      uint8_t code = static_cast<uint8_t>(kind);
+      set_single_line(d, code, top_domain(code));
+    }
+  }
   return d;
 }
 
@@ -265,7 +274,7 @@ class ShapeSource {
 
   OptionalDescriptor value() {
     if (chance(5)) return nullptr;
-    return V(static_cast<unsigned>(rng_() % 16));
+    return V(static_cast<unsigned>(rng_() % (kEveryAtom + 1)));
   }
 
   // A random dict over the union of the shapes' witness keys.
@@ -273,7 +282,7 @@ class ShapeSource {
     TestDict d;
     for (const TestKey& k : universe) {
       if (chance(2)) continue;
-      d[k] = kAtoms[rng_() % 4];
+      d[k] = kAtoms[rng_() % std::size(kAtoms)];
       if (aliased_pair_in(d)) d.erase(k);
     }
     return d;

@@ -98,17 +98,17 @@ Outcome<Descriptor> collection_descriptor(Descriptor element, uint8_t code) {
 
 Outcome<Descriptor> lower_sequence_node(const ir::SchemaNode& node, ir::Oracle& oracle, uint32_t& allowance,
                                         uint32_t depth) {
-  assert(node.is(ir::NodeKind::Sequence));
+  assert(node.is(ir::NodeKind::Sequence) && depth > 0);
   std::vector<SharedDescriptor> prefix;
   prefix.reserve(node.prefix().size());
   for (const ir::SchemaNode& item : node.prefix()) {
-    Outcome<Descriptor> lowered = lower_node(item, oracle, allowance, depth);
+    Outcome<Descriptor> lowered = lower_node(item, oracle, allowance, depth - 1);
     if (!lowered) return kGaveUp;
     prefix.push_back(make_shared_descriptor(std::move(*lowered)));
   }
   std::optional<SharedDescriptor> tail;
   if (node.tail()) {
-    Outcome<Descriptor> lowered = lower_node(*node.tail(), oracle, allowance, depth);
+    Outcome<Descriptor> lowered = lower_node(*node.tail(), oracle, allowance, depth - 1);
     if (!lowered) return kGaveUp;
     tail = make_shared_descriptor(std::move(*lowered));
   }
@@ -118,8 +118,8 @@ Outcome<Descriptor> lower_sequence_node(const ir::SchemaNode& node, ir::Oracle& 
 
 Outcome<Descriptor> lower_collection_node(const ir::SchemaNode& node, ir::Oracle& oracle, uint32_t& allowance,
                                           uint32_t depth) {
-  assert(node.is(ir::NodeKind::Collection));
-  Outcome<Descriptor> element = lower_node(*node.element(), oracle, allowance, depth);
+  assert(node.is(ir::NodeKind::Collection) && depth > 0);
+  Outcome<Descriptor> element = lower_node(*node.element(), oracle, allowance, depth - 1);
   if (!element) return kGaveUp;
   const uint8_t code = node.collection_kind() == ir::CollectionKind::FrozenSet ? kFrozenSetCode : kSetCode;
   return collection_descriptor(std::move(*element), code);

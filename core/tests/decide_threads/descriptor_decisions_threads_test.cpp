@@ -23,6 +23,7 @@ namespace {
 
 using namespace testing;
 using descr::Descriptor;
+using ir::Emptiness;
 using descr::testing::TableOracle;
 using ir::Constraint;
 

@@ -163,8 +163,7 @@ TEST(LowerNode, AllowanceCountsEveryNode) {
   EXPECT_EQ(allowance, 0u);
 }
 
-SchemaNode complement_chain(int complements) {
-  SchemaNode n = IntN();
+SchemaNode complement_chain(int complements, SchemaNode n = IntN()) {
   for (int k = 0; k < complements; ++k) n = RawComplement(std::move(n));
   return n;
 }
@@ -177,6 +176,13 @@ TEST(LowerNode, DepthBoundsNesting) {
   EXPECT_EQ(holds(*d, IntV(1)), std::optional<bool>(true));
   EXPECT_EQ(holds(*d, StrV("")), std::optional<bool>(false));
   EXPECT_FALSE(lower(complement_chain(5), oracle));
+  // Containers count like any other node: their items sit one level down.
+  EXPECT_TRUE(lower(complement_chain(3, ListOf(IntN())), oracle));
+  EXPECT_FALSE(lower(complement_chain(4, ListOf(IntN())), oracle));
+  EXPECT_TRUE(lower(complement_chain(3, SetOf(StrN())), oracle));
+  EXPECT_FALSE(lower(complement_chain(4, SetOf(StrN())), oracle));
+  EXPECT_TRUE(lower(complement_chain(3, DictOf(StrN(), IntN())), oracle));
+  EXPECT_FALSE(lower(complement_chain(4, DictOf(StrN(), IntN())), oracle));
   // The unit of a node met at depth 0 stays spent.
   uint32_t allowance = 10;
   EXPECT_FALSE(lower_node(IntN(), oracle, allowance, 0));

@@ -3,8 +3,9 @@
 // value of the kinds int to dict together), a family closed under meet,
 // join and complement, so every value question is exact and dicts can be
 // enumerated. Holds the builders, a reference membership test on concrete
-// dicts, a brute-force emptiness over every dict that could matter, a
-// random shape source and a scripted oracle for the lowering.
+// dicts, a brute-force emptiness over every dict that could matter and a
+// random shape source. The lowering tests script the oracle's literals with
+// the TableOracle of the lowering tests.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../descr_lowering/table_oracle.hpp"
 #include "../ir/ir_test_support.hpp"
 #include "descr/descriptor.hpp"
 #include "descr/descriptor_order.hpp"
@@ -342,42 +344,6 @@ inline std::vector<AtomShape> atom_shapes(const std::vector<RecordShape>& shapes
   for (const RecordShape& s : shapes) out.push_back(atom_shape(s));
   return out;
 }
-
-// ---- a scripted oracle for the lowering
-
-class ScriptedOracle final : public ir::Oracle {
- public:
-  std::map<uint64_t, ir::LiteralValue> literals;
-
-  ir::LiteralValue literal_value(uint64_t i) override {
-    auto it = literals.find(i);
-    return it == literals.end() ? ir::LiteralValue::declined() : it->second;
-  }
-  ir::LiteralValue constraint_value(uint64_t i) override { return none_.constraint_value(i); }
-  ir::ClassAnswer class_answer(uint64_t i) override { return none_.class_answer(i); }
-  ir::OracleAnswer decide_subset(const ir::SchemaNode& a, const ir::SchemaNode& b) override {
-    return none_.decide_subset(a, b);
-  }
-  ir::ConstantOrder compare_constants(uint64_t i, uint64_t j) override { return none_.compare_constants(i, j); }
-  ir::OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) override {
-    return none_.constants_disjoint(a, b);
-  }
-  ir::OracleAnswer integer_range_empty(uint64_t i, bool lx, uint64_t j, bool hx) override {
-    return none_.integer_range_empty(i, lx, j, hx);
-  }
-  ir::OracleAnswer is_multiple(uint64_t i, uint64_t j) override { return none_.is_multiple(i, j); }
-  ir::OracleAnswer class_hooks_standard(const ir::SchemaNode& n) override { return none_.class_hooks_standard(n); }
-  SlotKind scalar_kind(uint64_t i) override { return none_.scalar_kind(i); }
-  ir::OracleAnswer class_kind_matches(uint64_t i, SlotKind k) override { return none_.class_kind_matches(i, k); }
-  ir::OracleAnswer class_kind_matches_strict(uint64_t i, SlotKind k) override {
-    return none_.class_kind_matches_strict(i, k);
-  }
-  ir::OracleAnswer builtin_within_class(SlotKind k, uint64_t i) override { return none_.builtin_within_class(k, i); }
-  ir::OracleAnswer constants_distinct(uint64_t i, uint64_t j) override { return none_.constants_distinct(i, j); }
-
- private:
-  ir::NoOracle none_;
-};
 
 // The record domain a lowered descriptor holds in slot Dict (none: empty).
 inline RecordDomain dict_domain(const Descriptor& d) {

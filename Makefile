@@ -14,11 +14,12 @@ JOBS  ?= $(shell nproc)
 CONFIGURE = $(CMAKE) -S . -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
             -DPython_EXECUTABLE=$(abspath $(PY)) --log-level=WARNING -Wno-unused-cli
 
-.PHONY: test demo build cpp-test asan-test tsan-test py-test asan-py bench clean
+.PHONY: test demo build module cpp-test asan-test tsan-test py-test types asan-py bench clean
 
-test: cpp-test asan-test tsan-test py-test asan-py
+test: cpp-test asan-test tsan-test py-test types asan-py
 
-demo: build
+# The demo needs only the extension module, not the C++ tests.
+demo: module
 	PYTHONPATH=python $(PY) examples/quickstart.py
 
 $(STAMP)/system: scripts/setup-system.sh
@@ -49,6 +50,9 @@ $(PYASAN)/build.ninja: $(STAMP)/venv
 build: $(BUILD)/build.ninja
 	$(CMAKE) --build $(BUILD) -j $(JOBS)
 
+module: $(BUILD)/build.ninja
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target _tessolin
+
 cpp-test: build
 	cd $(BUILD) && ../../$(VENV)/bin/ctest --output-on-failure -LE threads
 
@@ -63,6 +67,11 @@ tsan-test: $(TSAN)/build.ninja
 
 py-test: build
 	PYTHONPATH=python:$(BUILD)/testing $(PY) -m pytest -q tests
+
+# The stubs against the built module (stubtest), and the README's and the
+# examples' code under mypy --strict.
+types: module
+	PYTHONPATH=python $(PY) scripts/check_types.py
 
 # The Python tests against the extension built with ASan+UBSan. CPython is not
 # instrumented, so the runtimes are preloaded; its allocations would read as

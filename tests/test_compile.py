@@ -274,6 +274,21 @@ def test_work_bound_when_shared_parts_cannot_be_reused():
     assert str(info.value) == size_message(400001)
 
 
+def test_embedded_validator_costs_its_shared_graph_once_per_build():
+    # A DAG of 16 nodes that spans 2**16 as a tree, embedded a million times:
+    # each embedding used to renumber the whole tree (about 15 minutes).
+    v = Validator(int)
+    for _ in range(15):
+        v = Validator([v, v])
+    assert repr(Validator([v])).count("int") == 2**15
+    start = time.perf_counter()
+    with pytest.raises(ValueError, match="^schema is too large"):
+        Validator([v] * 80)
+    with pytest.raises(ValueError, match="^schema is too large"):
+        Validator([[v] * 1000] * 1000)
+    assert time.perf_counter() - start < 10
+
+
 def test_size_of_shared_user_class_within_bound_compiles():
     assert repr(Validator(nested_pairs(3, Plain))).count("Plain") == 8
 

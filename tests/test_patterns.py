@@ -162,6 +162,7 @@ DIVERGENT = [
     ("[a[:digit:]]", 0, "nested set", 2),
     ("[&&b]", 0, "set intersection", 1),
     ("[^&&b]", 0, "set intersection", 2),
+    ("[^---]", 0, "set difference", 3),
     ("[--a]", 0, "set difference", 1),
     ("[~~a]", 0, "set symmetric difference", 1),
     ("[%--]", re.IGNORECASE, "set difference", 6),

@@ -5,6 +5,7 @@ is_equivalent, with the questions about pooled constants they ask Python
 import abc
 import enum
 import numbers
+import re
 import threading
 from typing import Annotated, Any, Literal
 
@@ -318,6 +319,23 @@ def test_set_of_unhashable_kind_holds_hashable_subclass_instances(element, witne
         assert answers(kind[element], kind[str]) == NOT_SUBSET
 
 
+# Python computes int % float by rounding the int to a double first, so a
+# float divisor on ints admits values that no int divisor does. The extra
+# metadata keeps Annotated's cache from handing back an equal object made
+# elsewhere (MultipleOf(3) == MultipleOf(3.0)).
+@pytest.mark.parametrize(
+    "float_divisor, int_divisor, witness",
+    [(3.0, 3, 2**53 + 3), (2.0, 2, 2**53 + 1), (4.0, 2, 2**53 + 1), (float(2**60), 2**60, 2**60 + 1)],
+)
+def test_float_divisor_on_ints_proves_no_inclusion_of_int_divisor(float_divisor, int_divisor, witness):
+    left = Validator(Annotated[int, at.MultipleOf(float_divisor), "float"])
+    right = Validator(Annotated[int, at.MultipleOf(int_divisor), "int"])
+    assert left.is_valid(witness) and not right.is_valid(witness)
+    assert left.relation_to(right) != SUBSET
+    bounded = Validator(Annotated[int, at.Ge(0), at.MultipleOf(float_divisor), "float"])
+    assert bounded.relation_to(Annotated[int, at.Ge(0), at.MultipleOf(int_divisor), "int"]) != SUBSET
+
+
 # ---- Python errors inside a decision are absorbed
 
 
@@ -506,18 +524,50 @@ def test_same_question_from_several_threads():
 SMALL_INTS = st.integers(-6, 6)
 SHORT_TEXT = st.text(alphabet="ab", max_size=3)
 LITERAL_VALUES = st.sampled_from([0, 1, 2, -1, True, False, None, "a", "b", ""])
+TWO53 = 2**53
+# Ints and floats around 2**53, where floats stop holding every int.
+NEAR_2_53 = st.integers(TWO53 - 3, TWO53 + 3)
+FLOAT_BOUNDS = [-1.5, 0, 0.5, 1, 2.0**53, TWO53, TWO53 + 1]
+FLOATS = st.one_of(
+    st.sampled_from([0.0, -0.0, 0.5, 1.0, -1.5, 2.0**53, 2.0**53 + 2, float("inf"), float("-inf"), float("nan")]),
+    st.floats(-3, 3),
+)
+# Patterns, each with patterns whose strings include all of its own.
+WIDER_PATTERNS = {
+    "a+": ["a*", "[ab]*", "[ab]+"],
+    "[ab]*": ["[ab0-9]*", "(a|b)*"],
+    "a|ab": ["ab?", "a[ab]?", "[ab]+"],
+    "ab?": ["a|ab", "a.?"],
+    "b*a": ["[ab]*", "b*a+"],
+    "(ab)+": ["[ab]*", "(ab)*"],
+    "[0-9]{2}": ["[0-9]+", "[0-9]{1,3}"],
+    "a{0,2}": ["a*", "a{0,3}"],
+}
+PATTERN_TEXT = st.text(alphabet="ab09", max_size=4)
 
 
 def _leaf():
-    kinds = st.sampled_from(["int", "str", "none", "bool"])
+    kinds = st.sampled_from(["int", "str", "none", "bool", "float", "bytes"])
     bounds = st.tuples(st.sampled_from(["ge", "le", "gt", "lt", "mul"]), st.integers(-3, 4))
+    ranges = st.tuples(st.just("range"), st.integers(-8, 8), st.integers(-8, 8))
+    near = st.tuples(st.just("big"), st.sampled_from(["ge", "le", "gt", "lt"]), st.integers(-2, 2))
+    float_bounds = st.tuples(st.just("fbound"), st.sampled_from(["ge", "le", "gt", "lt"]), st.sampled_from(FLOAT_BOUNDS))
+    residues = st.tuples(st.just("rmul"), st.integers(-12, 0), st.integers(0, 12), st.sampled_from([2, 3, 4, 6, 2.0, 3.0]))
     lengths = st.tuples(st.just("len"), st.integers(0, 2), st.integers(0, 3))
+    byte_lengths = st.tuples(st.just("blen"), st.integers(0, 2), st.integers(0, 3))
+    patterns = st.sampled_from(sorted(WIDER_PATTERNS)).map(lambda p: ("pat", p))
     literals = st.lists(LITERAL_VALUES, min_size=1, max_size=3).map(lambda v: ("lit", tuple(v)))
     return st.one_of(
         kinds.map(lambda k: (k,)),
         literals,
         bounds.filter(lambda b: b[0] != "mul" or b[1] > 0),
+        ranges,
+        near,
+        float_bounds,
+        residues,
         lengths,
+        byte_lengths,
+        patterns,
     )
 
 
@@ -539,7 +589,7 @@ def _extend(children):
 TREES = st.recursive(_leaf(), _extend, max_leaves=6)
 
 _BOUND_TYPES = {"ge": at.Ge, "le": at.Le, "gt": at.Gt, "lt": at.Lt, "mul": at.MultipleOf}
-_KIND_TYPES = {"int": int, "str": str, "none": None, "bool": bool}
+_KIND_TYPES = {"int": int, "str": str, "none": None, "bool": bool, "float": float, "bytes": bytes}
 
 
 def annotation(tree):
@@ -550,8 +600,22 @@ def annotation(tree):
         return Literal[tree[1]]
     if tag in _BOUND_TYPES:
         return Annotated[int, _BOUND_TYPES[tag](tree[1])]
+    if tag == "range":
+        return Annotated[int, at.Ge(tree[1]), at.Le(tree[2])]
+    if tag == "big":
+        return Annotated[int, _BOUND_TYPES[tree[1]](TWO53 + tree[2])]
+    if tag == "fbound":
+        # The type name keeps typing's cache from handing back an equal
+        # annotation made with a bound of the other numeric type.
+        return Annotated[float, _BOUND_TYPES[tree[1]](tree[2]), type(tree[2]).__name__]
+    if tag == "rmul":
+        return Annotated[int, at.Ge(tree[1]), at.Le(tree[2]), at.MultipleOf(tree[3]), type(tree[3]).__name__]
     if tag == "len":
         return Annotated[str, at.MinLen(tree[1]), at.MaxLen(tree[2])]
+    if tag == "blen":
+        return Annotated[bytes, at.MinLen(tree[1]), at.MaxLen(tree[2])]
+    if tag == "pat":
+        return Annotated[str, re.compile(tree[1])]
     if tag == "list":
         return list[annotation(tree[1])]
     if tag == "tuple":
@@ -566,10 +630,18 @@ def annotation(tree):
 
 def values(tree):
     tag = tree[0]
-    if tag == "int" or tag in _BOUND_TYPES:
+    if tag in ("int", "range", "rmul") or tag in _BOUND_TYPES:
         return SMALL_INTS
+    if tag == "big":
+        return st.one_of(NEAR_2_53, SMALL_INTS)
+    if tag in ("float", "fbound"):
+        return FLOATS
     if tag == "str" or tag == "len":
         return SHORT_TEXT
+    if tag in ("bytes", "blen"):
+        return st.binary(max_size=3)
+    if tag == "pat":
+        return st.one_of(st.from_regex(tree[1], fullmatch=True), PATTERN_TEXT)
     if tag == "none":
         return st.none()
     if tag == "bool":
@@ -588,6 +660,16 @@ def values(tree):
     required = {name: values(t) for name, t, req in tree[1] if req}
     optional = {name: values(t) for name, t, req in tree[1] if not req}
     return st.fixed_dictionaries(required, optional=optional)
+
+
+def _weaker_bound(op, bound, candidates):
+    """Bounds (op, value) whose set holds every value of op(bound)."""
+    lower = op in ("ge", "gt")
+    out = [("ge" if lower else "le", bound)]
+    for v in candidates:
+        if (v < bound) if lower else (v > bound):
+            out += [("ge", v), ("gt", v)] if lower else [("le", v), ("lt", v)]
+    return out
 
 
 @st.composite
@@ -610,8 +692,30 @@ def widened(draw, tree):
     if tag == "mul":
         divisors = [d for d in range(1, tree[1] + 1) if tree[1] % d == 0]
         return draw(st.sampled_from([("mul", d) for d in divisors] + [("int",)]))
+    if tag == "range":
+        return draw(st.sampled_from([
+            ("range", tree[1] - draw(st.integers(0, 2)), tree[2] + draw(st.integers(0, 2))),
+            ("int",),
+        ]))
+    if tag == "big":
+        bounds = _weaker_bound(tree[1], TWO53 + tree[2], [TWO53 + k for k in range(-3, 4)])
+        op, bound = draw(st.sampled_from(bounds))
+        return draw(st.sampled_from([("big", op, bound - TWO53), ("int",)]))
+    if tag == "fbound":
+        bounds = _weaker_bound(tree[1], tree[2], FLOAT_BOUNDS)
+        return draw(st.sampled_from([("fbound", *b) for b in bounds] + [("float",)]))
+    if tag == "rmul":
+        d = tree[3]
+        divisors = [k for k in range(1, int(d) + 1) if int(d) % k == 0]
+        divisor = draw(st.sampled_from(divisors + [float(k) for k in divisors]))
+        low, high = tree[1] - draw(st.integers(0, 2)), tree[2] + draw(st.integers(0, 2))
+        return draw(st.sampled_from([("rmul", low, high, divisor), ("range", tree[1], tree[2]), ("int",)]))
     if tag == "len":
         return draw(st.sampled_from([("len", max(tree[1] - 1, 0), tree[2] + 1), ("str",)]))
+    if tag == "blen":
+        return draw(st.sampled_from([("blen", max(tree[1] - 1, 0), tree[2] + 1), ("bytes",)]))
+    if tag == "pat":
+        return draw(st.sampled_from([("pat", p) for p in [tree[1], *WIDER_PATTERNS[tree[1]]]] + [("str",)]))
     if tag == "list":
         return ("list", draw(widened(tree[1])))
     if tag == "tuple":

@@ -320,3 +320,31 @@ def test_gc_sees_pooled_objects():
     referents = gc.get_referents(Validator(obj))
     assert any(r is obj for r in referents)
     assert any(r is Validator for r in referents)
+
+
+@pytest.mark.parametrize(
+    "method, first_line",
+    [
+        ("validate", "Validate `obj`, raising `ValidationError` if it is not a member of the"),
+        ("is_valid", "Whether `obj` is a member of the schema's set."),
+        ("ensure", "Validate `obj` and return it unchanged."),
+        ("load", "Validate a JSON document and return the parsed value."),
+        ("is_valid_json", "Whether a JSON document parses and is a member of the schema's set."),
+        ("is_empty", "Whether the schema is unsatisfiable — provably empty, so `is_valid`"),
+        ("is_subtype_of", "Whether every value of this schema is also a value of `other` — set"),
+        ("relation_to", "The inclusion in three answers rather than two."),
+        ("is_equivalent", "Whether this schema and `other` denote the same set — mutual inclusion."),
+        ("__reduce__", "Refuse to pickle, and say what to do instead."),
+        ("__copy__", "Return an equivalent validator. The validator is immutable, so the copy"),
+        ("__deepcopy__", "Deep-copy to an equivalent validator. Since the validator is immutable,"),
+        ("open", "Open every record in the schema: undeclared keys are admitted throughout,"),
+        ("close", "Close every record in the schema: only declared keys are admitted"),
+        ("simplify", "An equivalent validator reduced by the lattice laws. **Deprecated.**"),
+    ],
+)
+def test_method_docstrings_open_with_their_description(method, first_line):
+    assert getattr(Validator, method).__doc__.splitlines()[0] == first_line
+
+
+def test_validate_json_docstring_says_it_parses_natively():
+    assert "JSON document after parsing it natively" in Validator.validate_json.__doc__.splitlines()[0]

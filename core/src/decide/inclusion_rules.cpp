@@ -257,8 +257,27 @@ Relation complement_inclusion(const SchemaNode& a, const SchemaNode& b, Decision
 bool at_least(ConstantOrder o) noexcept { return o == ConstantOrder::Greater || o == ConstantOrder::Equal; }
 bool at_most(ConstantOrder o) noexcept { return o == ConstantOrder::Less || o == ConstantOrder::Equal; }
 
-// Whether constraint d of a implies constraint c of b.
-bool implies(const ir::Constraint& d, const ir::Constraint& c, ir::Oracle& oracle) {
+// Whether MultipleOf(d) on values of `base` implies MultipleOf(c). From
+// d % c == 0 and x % d == 0 follows x % c == 0 only where % is exact for
+// every member on both sides: int divisors on int values, float divisors on
+// float values (float % float is exact). Python computes int % float by
+// rounding the int to a double first, so Annotated[int, MultipleOf(3.0)]
+// holds 2**53 + 3 while MultipleOf(3) does not: mixed types prove nothing.
+bool multiple_implies(const SchemaNode& base, uint64_t d, uint64_t c, ir::Oracle& oracle) {
+  SlotKind divisor_kind;
+  if (base.is(NodeKind::Int) || base.is(NodeKind::Bool)) {
+    divisor_kind = SlotKind::Int;
+  } else if (base.is(NodeKind::Float)) {
+    divisor_kind = SlotKind::Float;
+  } else {
+    return false;
+  }
+  return oracle.scalar_kind(d) == divisor_kind && oracle.scalar_kind(c) == divisor_kind &&
+         oracle.is_multiple(d, c) == OracleAnswer::Yes;
+}
+
+// Whether constraint d of a (over values of `base`) implies constraint c of b.
+bool implies(const SchemaNode& base, const ir::Constraint& d, const ir::Constraint& c, ir::Oracle& oracle) {
   if (ir::constraint_eq(d, c)) return true;
   const ConstraintKind dk = d.kind();
   switch (c.kind()) {
@@ -277,7 +296,7 @@ bool implies(const ir::Constraint& d, const ir::Constraint& c, ir::Oracle& oracl
     case ConstraintKind::MaxLen:
       return dk == ConstraintKind::MaxLen && d.word() <= c.word();
     case ConstraintKind::MultipleOf:
-      return dk == ConstraintKind::MultipleOf && oracle.is_multiple(d.word(), c.word()) == OracleAnswer::Yes;
+      return dk == ConstraintKind::MultipleOf && multiple_implies(base, d.word(), c.word(), oracle);
     default:
       return false;  // predicates and patterns: only an equal one
   }
@@ -289,7 +308,7 @@ Relation refinement_included(const SchemaNode& a, const SchemaNode& b, DecisionC
   for (const ir::Constraint& c : b.constraints()) {
     bool implied = false;
     for (const ir::Constraint& d : a.constraints())
-      if (implies(d, c, ctx.oracle)) {
+      if (implies(*a.base(), d, c, ctx.oracle)) {
         implied = true;
         break;
       }

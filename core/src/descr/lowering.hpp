@@ -13,8 +13,9 @@
 // Literals, classes and attributes: literal_lowering.hpp,
 // class_lowering.hpp; refinements: refinement_lowering.hpp. Sequences,
 // collections and records lower through sequence_lowering.hpp and
-// record_lowering.hpp, which receive the depth of the node's children (the
-// node's own allowance unit is spent and its depth checked here).
+// record_lowering.hpp, which receive the node's own depth (its allowance
+// unit is spent and its depth checked here) and lower the children at
+// depth - 1.
 // Tested by core/tests/descr_lowering.
 #pragma once
 

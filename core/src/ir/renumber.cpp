@@ -1,5 +1,7 @@
 #include "ir/renumber.hpp"
 
+#include <unordered_map>
+
 #include "ir/rebuild.hpp"
 
 namespace tessolin::ir {
@@ -17,13 +19,19 @@ class ReferenceRenumberer {
       if (m < table_.size() && table_[m].kept) return SchemaNode::reference(table_[m].new_number);
       return node;
     }
+    // Shared children live at one address for the whole walk: each is
+    // rewritten once, so a DAG costs its size, not the tree it spans.
+    if (auto found = memo_.find(&node); found != memo_.end()) return found->second;
     auto child = [this](const SchemaNode& c) -> std::optional<SchemaNode> { return run(c); };
-    return *rebuild_children(node, child, RebuildMode::Always);
+    SchemaNode out = *rebuild_children(node, child, RebuildMode::Always);
+    memo_.emplace(&node, out);
+    return out;
   }
 
  private:
   std::span<const ReferenceRenumbering> table_;
   uint32_t depth_ = 0;
+  std::unordered_map<const SchemaNode*, SchemaNode> memo_;
 };
 
 class IndexRenumberer {
@@ -50,6 +58,7 @@ class IndexRenumberer {
       default:
         break;
     }
+    if (auto found = memo_.find(&node); found != memo_.end()) return found->second;
     auto child = [this](const SchemaNode& c) { return run(c); };
     auto constraint = [this](const Constraint& c) -> std::optional<Constraint> {
       if (!c.holds_pool_index()) return std::nullopt;
@@ -57,12 +66,16 @@ class IndexRenumberer {
       if (!j) return std::nullopt;
       return c.with_word(*j);
     };
-    return rebuild_children(node, child, constraint, RebuildMode::CopyOnWrite);
+    std::optional<SchemaNode> out = rebuild_children(node, child, constraint, RebuildMode::CopyOnWrite);
+    memo_.emplace(&node, out);
+    return out;
   }
 
  private:
   const IndexRenumbering& p_;
   uint32_t depth_ = 0;
+  // As in ReferenceRenumberer: one rewrite per shared node.
+  std::unordered_map<const SchemaNode*, std::optional<SchemaNode>> memo_;
 };
 
 }  // namespace

@@ -37,6 +37,7 @@ void CodepointSet::union_with(const CodepointSet& other) {
 }
 
 void CodepointSet::intersect_with(const CodepointSet& other) {
+  assert(other.normalized_);
   normalize();
   std::vector<CodepointRange> out;
   size_t i = 0, j = 0;
@@ -52,6 +53,7 @@ void CodepointSet::intersect_with(const CodepointSet& other) {
 }
 
 void CodepointSet::subtract(const CodepointSet& other) {
+  assert(other.normalized_);
   normalize();
   std::vector<CodepointRange> out;
   size_t j = 0;
@@ -97,12 +99,14 @@ void CodepointSet::remove_surrogates() {
 }
 
 bool CodepointSet::contains(uint32_t c) const {
+  assert(normalized_);
   auto it = std::upper_bound(ranges_.begin(), ranges_.end(), c,
                              [](uint32_t v, const CodepointRange& r) { return v < r.lo; });
   return it != ranges_.begin() && std::prev(it)->hi >= c;
 }
 
 uint64_t CodepointSet::size() const {
+  assert(normalized_);
   uint64_t n = 0;
   for (const CodepointRange& r : ranges_) n += uint64_t(r.hi) - r.lo + 1;
   return n;

@@ -1,6 +1,12 @@
 // A set of code points (or bytes) as sorted, disjoint, non-adjacent ranges.
+//
+// add() and add_set() append ranges in any order and leave the set
+// unnormalised until normalize(); every reader and every set operation
+// requires the normal form and asserts it, so a forgotten normalize() fails
+// in debug builds instead of answering from unsorted ranges.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -36,13 +42,26 @@ class CodepointSet {
   void negate(uint32_t max, bool skip_surrogates);
   void remove_surrogates();
 
+  bool normalized() const { return normalized_; }
   bool contains(uint32_t c) const;
-  bool empty() const { return ranges_.empty(); }
+  bool empty() const {
+    assert(normalized_);
+    return ranges_.empty();
+  }
   // Largest member, or 0 for the empty set.
-  uint32_t max_member() const { return ranges_.empty() ? 0 : ranges_.back().hi; }
+  uint32_t max_member() const {
+    assert(normalized_);
+    return ranges_.empty() ? 0 : ranges_.back().hi;
+  }
   uint64_t size() const;
-  const std::vector<CodepointRange>& ranges() const { return ranges_; }
-  bool operator==(const CodepointSet& other) const { return ranges_ == other.ranges_; }
+  const std::vector<CodepointRange>& ranges() const {
+    assert(normalized_);
+    return ranges_;
+  }
+  bool operator==(const CodepointSet& other) const {
+    assert(normalized_ && other.normalized_);
+    return ranges_ == other.ranges_;
+  }
 
  private:
   std::vector<CodepointRange> ranges_;

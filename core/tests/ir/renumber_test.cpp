@@ -130,5 +130,28 @@ TEST(Rebuild, DepthGuardRefusesPathologicalNesting) {
   EXPECT_EQ(depth, kMaxRewriteDepth);
 }
 
+// Sixty levels, each a pair of the level below: a DAG of 60 shared nodes
+// that spans 2^60 as a tree. Both renumberings must rewrite each shared node
+// once (the walk would never end otherwise).
+TEST(Renumbering, CostsWhatTheSharedGraphHoldsNotWhatItSpans) {
+  SchemaNode level = TupleOf({Lit(1), Ref(0)});
+  for (int i = 0; i < 60; ++i) level = TupleOf({level, level});
+  std::vector<uint64_t> shift{0, 5};
+  std::optional<SchemaNode> moved = renumber_indices(level, {shift, 3});
+  ASSERT_TRUE(moved);
+  const SchemaNode* n = &*moved;
+  while (n->prefix()[0].is(NodeKind::Sequence) && n->prefix()[0].prefix().size() == 2 &&
+         n->prefix()[0].prefix()[0].is(NodeKind::Sequence))
+    n = &n->prefix()[0];
+  EXPECT_EQ(n->prefix()[0].prefix()[0].number(), 5u);
+  EXPECT_EQ(n->prefix()[0].prefix()[1].number(), 3u);
+
+  std::vector<ReferenceRenumbering> table{{true, 7}};
+  SchemaNode renamed = renumber_references(level, table);
+  n = &renamed;
+  while (n->prefix()[0].prefix()[0].is(NodeKind::Sequence)) n = &n->prefix()[0];
+  EXPECT_EQ(n->prefix()[0].prefix()[1].number(), 7u);
+}
+
 }  // namespace
 }  // namespace tessolin::ir

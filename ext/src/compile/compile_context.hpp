@@ -24,6 +24,10 @@ struct CompileMemo {
     uint32_t height = 0;  // nesting levels the compile used below its own call
   };
   std::unordered_map<const PyObject*, Entry> entries;
+  // Validators embedded in this build, by identity: embedding one again
+  // reuses its node (its pool indices and definition offset are the same
+  // within one build), so a validator used many times costs one import.
+  std::unordered_map<const PyObject*, Entry> validators;
   // compile_annotation calls that ran (hits excluded), against the work
   // bound of a build.
   uint64_t calls = 0;

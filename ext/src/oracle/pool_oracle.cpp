@@ -26,7 +26,6 @@ namespace {
 // More members than this and an enum class is not enumerated.
 constexpr size_t kMaxEnumMembers = 512;
 
-constinit py::InternedName kMro{"__mro__"};
 constinit py::InternedName kAdd{"__add__"};
 constinit py::InternedName kSub{"__sub__"};
 constinit py::InternedName kMod{"__mod__"};
@@ -92,26 +91,37 @@ PyRef typed_key(PyObject* x) { return PyRef::check(PyTuple_Pack(2, type_of(x), x
 
 // ---- values and classes
 
+uint32_t PoolOracle::class_id_of(PyObject* cls) {
+  const uint32_t id = build::class_id(class_ids_, cls);
+  // Ids are handed out densely: a new id is the next one. The class is held
+  // until the query ends, so that its address, by which the table knows it,
+  // cannot pass to another class meanwhile.
+  if (id == id_holders_.size()) id_holders_.push_back(PyRef::borrow(cls));
+  return id;
+}
+
 ClassAnswer PoolOracle::class_answer_of(PyObject* cls) {
   if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return {};
   return answer_or(ClassAnswer{}, [&]() -> ClassAnswer {
-    PyRef mro = PyRef::check(PyObject_GetAttr(cls, kMro.get()));
-    PyRef iterator = PyRef::check(PyObject_GetIter(mro.get()));
-    // The items are held while the ids are handed out.
-    std::vector<PyRef> bases;
-    while (PyObject* item = PyIter_Next(iterator.get())) {
-      PyRef held = PyRef::steal(item);
-      if (!is_class(held.get())) return {};
-      bases.push_back(std::move(held));
-    }
-    if (PyErr_Occurred()) throw py::PythonError{};
-    ClassAnswer answer;
-    for (const PyRef& base : bases) {
-      if (base.get() != cls) answer.ids.push_back(build::class_id(class_ids_, base.get()));
-    }
+    // The type's own MRO, which isinstance and issubclass follow: the
+    // __mro__ attribute may be a metaclass property telling another story.
+    // The tuple is held while the ids are handed out.
+    PyRef mro = PyRef::borrow(reinterpret_cast<PyTypeObject*>(cls)->tp_mro);
+    if (!mro || !PyTuple_Check(mro.get())) return {};
     BuiltinBase base = builtin_base_kind(cls);
-    answer.class_id = build::class_id(class_ids_, cls);
+    // int and bool have bools among their instances, which the answer's
+    // kind (int) would leave out.
+    if (base.kind == SlotKind::Int && PyType_IsSubtype(&PyBool_Type, reinterpret_cast<PyTypeObject*>(cls))) {
+      return {};
+    }
+    ClassAnswer answer;
+    answer.class_id = class_id_of(cls);
     answer.ids.push_back(answer.class_id);
+    for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(mro.get()); ++k) {
+      PyObject* item = PyTuple_GET_ITEM(mro.get(), k);
+      if (!is_class(item)) return {};
+      answer.ids.push_back(class_id_of(item));
+    }
     std::sort(answer.ids.begin(), answer.ids.end());
     answer.ids.erase(std::unique(answer.ids.begin(), answer.ids.end()), answer.ids.end());
     answer.base_position = base.position;

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "binding/ref.hpp"
 #include "compile/constants_pool.hpp"
@@ -48,12 +49,14 @@ class PoolOracle final : public ir::Oracle {
   }
   ir::LiteralValue literal_value_of(uint64_t i);
   ir::ClassAnswer class_answer_of(PyObject* cls);
+  uint32_t class_id_of(PyObject* cls);
   ir::OracleAnswer class_kind_answer(uint64_t i, ir::SlotKind kind, bool strict);
   ir::OracleAnswer enum_members_within(PyObject* cls, const ir::SchemaNode& b);
 
   std::span<const py::PyRef> constants_;
   ir::DefinitionsView definitions_;
   build::ClassIdTable class_ids_;
+  std::vector<py::PyRef> id_holders_;  // entry k holds the class of id k
 };
 
 }  // namespace tessolin::oracle

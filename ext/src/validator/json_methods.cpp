@@ -82,18 +82,20 @@ PyRef is_valid_json_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs
 
 constexpr const char kValidateJsonDoc[] =
     "validate_json($self, data, /, *, fail_fast=False)\n--\n\n"
-    "Parse the JSON document data (str or bytes) and check it against the schema; return None when it is a\n"
-    "member, else raise ValidationError (code \"json_invalid\" when the document does not parse).\n\n"
+    "Validate a JSON document after parsing it natively: return None when it is a\n"
+    "member of the schema's set, else raise ValidationError (code \"json_invalid\"\n"
+    "when `data`, a str or bytes, does not parse).\n\n"
     "With fail_fast=True only the first failure is reported.";
 constexpr const char kLoadDoc[] =
     "load($self, data, /, *, fail_fast=False)\n--\n\n"
-    "Parse the JSON document data (str or bytes), check it against the schema and return the parsed value;\n"
-    "raise ValidationError when it does not parse or is not a member.\n\n"
+    "Validate a JSON document and return the parsed value.\n\n"
+    "`data` is a str or bytes; raises ValidationError when it does not parse or\n"
+    "is not a member of the schema's set.\n\n"
     "With fail_fast=True only the first failure is reported.";
 constexpr const char kIsValidJsonDoc[] =
     "is_valid_json($self, data, /)\n--\n\n"
-    "Return True when the JSON document data (str or bytes) parses and is a member of the schema's set,\n"
-    "else False.";
+    "Whether a JSON document parses and is a member of the schema's set.\n\n"
+    "`data` is a str or bytes.";
 
 const PyMethodDef kJsonMethods[] = {
     method_def("validate_json", &method_fastcall<&validate_json_body>, METH_FASTCALL | METH_KEYWORDS,

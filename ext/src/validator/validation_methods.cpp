@@ -62,14 +62,16 @@ bool contains_body(PyObject* self, PyObject* item) { return run_membership(self,
 
 constexpr const char kValidateDoc[] =
     "validate($self, obj, /, *, fail_fast=False)\n--\n\n"
-    "Check obj against the schema; return None when it is a member, else raise ValidationError.\n\n"
+    "Validate `obj`, raising `ValidationError` if it is not a member of the\n"
+    "schema's set; return None when it is.\n\n"
     "With fail_fast=True only the first failure is reported.";
 constexpr const char kIsValidDoc[] =
     "is_valid($self, obj, /)\n--\n\n"
-    "Return True when obj is a member of the schema's set, else False.";
+    "Whether `obj` is a member of the schema's set.";
 constexpr const char kEnsureDoc[] =
     "ensure($self, obj, /)\n--\n\n"
-    "Return obj itself when it is a member of the schema's set, else raise ValidationError.";
+    "Validate `obj` and return it unchanged.\n\n"
+    "Raises `ValidationError` when it is not a member of the schema's set.";
 
 const PyMethodDef kCheckMethods[] = {
     method_def("validate", &method_fastcall<&validate_body>, METH_FASTCALL | METH_KEYWORDS, kValidateDoc),

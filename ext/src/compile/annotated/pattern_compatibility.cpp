@@ -121,6 +121,7 @@ void scan_divergent_spellings(std::string_view text) {
     const size_t n = cp.size();
     auto at = [&](size_t k) -> char32_t { return k < n ? cp[k] : U'\0'; };
     bool in_class = false;
+    size_t content_start = 0;  // where the current class's members begin
     // Set once a flag group turns verbose mode on anywhere before; never
     // cleared, so a scoped or cancelled flag still counts (refusing more).
     bool verbose = false;
@@ -152,6 +153,10 @@ void scan_divergent_spellings(std::string_view text) {
             // operator with an empty side ([&&b] matches nothing) or a range
             // differently ([--a] is `-` and `a` here, a range to `re`).
             if (const char* op = pair_operator(c); op != nullptr && at(i + 1) == c) {
+                // A pair that opens the members is skipped and the scan goes
+                // on from its second character, so a third one is reported
+                // there ([&&&] at 2).
+                if (i == content_start && at(i + 2) == c) refuse(op, i + 1, text, kClassSetReason);
                 refuse(op, i, text, kClassSetReason);
             }
             if (verbose && (is_white_space(c) || c == U'#')) {
@@ -181,6 +186,7 @@ void scan_divergent_spellings(std::string_view text) {
             case U'[': {
                 size_t j = i + 1;
                 if (at(j) == U'^') ++j;
+                content_start = j;
                 if (at(j) == U']') ++j;  // a member, not the end
                 in_class = true;
                 quantifier = kNone;

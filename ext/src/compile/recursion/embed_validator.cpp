@@ -1,6 +1,7 @@
 // A Validator used as an annotation: its constants re-pooled, its
 // definitions imported (or an equal run already in the context reused) and
-// its root renumbered into the context.
+// its root renumbered into the context. A validator embedded again in the
+// same build reuses the node of its first embedding.
 #include <vector>
 
 #include "compile/forms.hpp"
@@ -20,10 +21,7 @@ bool equal_run(const std::vector<ir::SchemaNode>& imported, const std::vector<ir
   return true;
 }
 
-}  // namespace
-
-ir::SchemaNode embed_validator(CompileContext& ctx, PyObject* validator) {
-  const py::ValidatorData& data = *py::validator_data(validator);
+ir::SchemaNode import_validator(CompileContext& ctx, const py::ValidatorData& data) {
   std::vector<uint64_t> table;
   table.reserve(data.pool_objects.size());
   for (const py::PyRef& obj : data.pool_objects) table.push_back(ctx.pool.intern_constant(obj.get()));
@@ -33,7 +31,7 @@ ir::SchemaNode embed_validator(CompileContext& ctx, PyObject* validator) {
   uint64_t offset = m;
   if (d > 0) {
     bool reused = false;
-    // Embedding the same validator twice in one build adds its run once.
+    // Embedding an equal run of definitions again adds it once.
     for (size_t j = 0; d <= m && j <= m - d; ++j) {
       std::vector<ir::SchemaNode> imported = import_nodes(data.definitions, ir::IndexRenumbering{table, j});
       if (equal_run(imported, ctx.definitions, j)) {
@@ -49,6 +47,19 @@ ir::SchemaNode embed_validator(CompileContext& ctx, PyObject* validator) {
   }
   std::optional<ir::SchemaNode> root = ir::renumber_indices(data.root, ir::IndexRenumbering{table, offset});
   return root ? std::move(*root) : data.root;
+}
+
+}  // namespace
+
+ir::SchemaNode embed_validator(CompileContext& ctx, PyObject* validator) {
+  // Pool indices and the definition offset of one validator are the same
+  // wherever it appears in one build, so its first node serves every use.
+  if (auto found = ctx.memo.validators.find(validator); found != ctx.memo.validators.end()) {
+    return found->second.node;
+  }
+  ir::SchemaNode node = import_validator(ctx, *py::validator_data(validator));
+  ctx.memo.validators.emplace(validator, CompileMemo::Entry{py::PyRef::borrow(validator), node, 0});
+  return node;
 }
 
 }  // namespace tessolin::build

@@ -11,14 +11,9 @@ namespace tessolin::descr {
 void sort_transitions(std::vector<SequenceTransition>& transitions) {
   std::stable_sort(transitions.begin(), transitions.end(),
                    [](const SequenceTransition& x, const SequenceTransition& y) {
-                     if (x.label && y.label) {
-                       if (x.label != y.label) {
-                         std::strong_ordering o = descriptor_order(*x.label, *y.label);
-                         if (o != 0) return o < 0;
-                       }
-                     } else if (x.label || y.label) {
-                       return x.label != nullptr;  // present before null
-                     }
+                     if (!x.label != !y.label) return x.label != nullptr;  // present before null
+                     if (x.label != y.label)
+                       if (std::strong_ordering o = descriptor_order(*x.label, *y.label); o != 0) return o < 0;
                      return x.target < y.target;
                    });
 }

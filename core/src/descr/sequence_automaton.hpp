@@ -59,8 +59,10 @@ SequenceAutomaton merge_transitions_by_target(SequenceAutomaton a);
 // The normal form: merged, labels proved empty dropped, transitions ordered
 // (present labels by descriptor_order, the null label last), equivalent
 // positions merged, unreachable positions dropped, positions numbered
-// breadth-first from 0. Never gives up. Cost: at most n + 1 refinement
-// passes of O(transitions) each, plus one emptiness test per label.
+// breadth-first from 0. Never gives up. Cost: two emptiness tests per
+// label; the refinement recomputes only the signatures of predecessors of
+// positions that changed class (O(transitions) per change, O(n) in all for
+// the chains length bounds build).
 SequenceAutomaton normalize_sequence_automaton(SequenceAutomaton a);
 // Whether an accepting position is reachable from 0 through transitions
 // whose labels are Inhabited (strict) or not proved Empty (loose).

@@ -16,8 +16,8 @@ namespace tessolin::descr {
 
 // A Sequence node (prefix and optional tail) into slot List or Tuple, and a
 // Collection node into slot Set or FrozenSet. Called by lower_node after it
-// spent the node's allowance unit and checked `depth` (the node's own depth,
-// above 0); the children are lowered with depth - 1, in stored order, and
+// spent the node's allowance unit and checked `depth`, the node's own depth
+// (above 0); the children are lowered at depth - 1, in stored order, and
 // the first that gives up ends the lowering.
 Outcome<Descriptor> lower_sequence_node(const ir::SchemaNode& node, ir::Oracle& oracle, uint32_t& allowance,
                                         uint32_t depth);

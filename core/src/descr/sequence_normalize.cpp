@@ -53,27 +53,21 @@ struct SignatureEntry {
   OptionalDescriptor label;
 };
 
-// What a position does, in terms of the classes of the pass before. The
-// class of the pass before is part of it, so classes only ever split: the
-// joins in an entry may give up in one pass and not in another, and a
-// partition that merged back could then leave inequivalent positions in
-// one class.
+// What a position does in terms of the current classes: its `accepting`
+// byte and, per class of targets, the join of the labels leading there
+// (null when one of them is null; a join that gives up keeps two entries).
+// Under the automaton invariant two positions with equal signatures take
+// every element to the same class.
 struct Signature {
   uint8_t accepting = 0;
-  uint32_t previous_class = 0;
   std::vector<SignatureEntry> entries;
 };
 
-bool labels_equal(const OptionalDescriptor& x, const OptionalDescriptor& y) {
-  return optional_descriptor_eq(x, y);
-}
-
 bool signatures_equal(const Signature& x, const Signature& y) {
-  if (x.accepting != y.accepting || x.previous_class != y.previous_class || x.entries.size() != y.entries.size())
-    return false;
+  if (x.accepting != y.accepting || x.entries.size() != y.entries.size()) return false;
   for (size_t i = 0; i < x.entries.size(); ++i) {
     if (x.entries[i].target_class != y.entries[i].target_class) return false;
-    if (!labels_equal(x.entries[i].label, y.entries[i].label)) return false;
+    if (!optional_descriptor_eq(x.entries[i].label, y.entries[i].label)) return false;
   }
   return true;
 }
@@ -82,50 +76,79 @@ bool signatures_equal(const Signature& x, const Signature& y) {
 uint64_t signature_hash(const Signature& s) {
   ir::FxHasher h;
   h.add(s.accepting);
-  h.add(s.previous_class);
   for (const SignatureEntry& e : s.entries) h.add((static_cast<uint64_t>(e.target_class) << 1) | (e.label ? 1 : 0));
   return h.finish();
 }
 
+// Partition refinement: all positions start in one class; a class splits
+// when its members' signatures differ, and then only the predecessors of
+// the positions that moved need new signatures. Classes only ever split,
+// so the result is stable (members of a class have equal signatures) even
+// where a join gave up in one round and not in another; it is the coarsest
+// such partition. A chain of n positions takes O(n) rounds of O(1) work
+// here, where recomputing every signature each round would take O(n^2).
 class Refinement {
  public:
   explicit Refinement(const SequenceAutomaton& a)
-      : a_(a), classes_(a.positions.size(), 0), signatures_(a.positions.size()) {}
-
-  // The final class of every position; class 0 holds position 0.
-  std::vector<uint32_t> run() {
-    const size_t n = a_.positions.size();
-    size_t class_count = 1;
-    std::vector<uint32_t> next(n);
-    for (size_t pass = 0; pass <= n; ++pass) {
-      first_entry_.assign(class_count, kNoClass);
-      for (size_t p = 0; p < n; ++p) build_signature(p, signatures_[p]);
-      const size_t new_count = assign_classes(next);
-      classes_.swap(next);
-      if (new_count == class_count) break;  // classes only split: none did
-      class_count = new_count;
+      : a_(a),
+        classes_(a.positions.size(), 0),
+        signatures_(a.positions.size()),
+        predecessors_(a.positions.size()),
+        dirty_flag_(a.positions.size(), 0),
+        slot_in_class_(a.positions.size()) {
+    const size_t n = a.positions.size();
+    members_.emplace_back();
+    for (uint32_t p = 0; p < n; ++p) {
+      members_[0].push_back(p);
+      slot_in_class_[p] = p;
+      for (const SequenceTransition& t : a.positions[p]) predecessors_[t.target].push_back(p);
     }
-    return std::move(classes_);
+    for (uint32_t p = 0; p < n; ++p) mark_dirty(p);
+  }
+
+  // The class of every position, numbered by first position (position 0
+  // in class 0).
+  std::vector<uint32_t> run() {
+    std::vector<uint32_t> round;
+    std::vector<uint32_t> moved;
+    while (!dirty_.empty()) {
+      round.swap(dirty_);
+      dirty_.clear();
+      std::sort(round.begin(), round.end());
+      for (uint32_t p : round) build_signature(p);  // all against the classes the round began with
+      moved.clear();
+      split_classes(round, moved);
+      for (uint32_t p : round) dirty_flag_[p] = 0;
+      for (uint32_t p : moved)
+        for (uint32_t q : predecessors_[p]) mark_dirty(q);
+    }
+    return numbered_by_first_position();
   }
 
  private:
-  void build_signature(size_t p, Signature& s) {
+  void mark_dirty(uint32_t p) {
+    if (dirty_flag_[p]) return;
+    dirty_flag_[p] = 1;
+    dirty_.push_back(p);
+  }
+
+  void build_signature(uint32_t p) {
+    Signature& s = signatures_[p];
     s.accepting = a_.accepting[p];
-    s.previous_class = classes_[p];
     s.entries.clear();
+    first_entry_.resize(members_.size(), kNoClass);
     for (const SequenceTransition& t : a_.positions[p]) {
       const uint32_t c = classes_[t.target];
-      const uint32_t first = first_entry_[c];
-      if (first == kNoClass) {
+      if (first_entry_[c] == kNoClass) {
         first_entry_[c] = static_cast<uint32_t>(s.entries.size());
         s.entries.push_back({c, t.label});
         continue;
       }
-      SignatureEntry& e = s.entries[first];
-      if (!e.label || !t.label) {
-        e.label = nullptr;
-      } else if (Outcome<SharedDescriptor> joined = join_shared(e.label, t.label)) {
-        e.label = std::move(*joined);
+      SignatureEntry& first = s.entries[first_entry_[c]];
+      if (!first.label || !t.label) {
+        first.label = nullptr;
+      } else if (Outcome<SharedDescriptor> joined = join_shared(first.label, t.label)) {
+        first.label = std::move(*joined);
       } else {
         s.entries.push_back({c, t.label});  // the join gave up: kept apart
       }
@@ -137,39 +160,84 @@ class Refinement {
     });
   }
 
-  // Numbers classes by their first position; returns how many there are.
-  size_t assign_classes(std::vector<uint32_t>& out) {
-    const size_t n = a_.positions.size();
-    size_t table_size = 4;
-    while (table_size < 2 * n) table_size *= 2;
-    table_.assign(table_size, kNoClass);  // class numbers
-    representative_.clear();              // first position of each class
-    for (size_t p = 0; p < n; ++p) {
-      size_t slot = signature_hash(signatures_[p]) & (table_size - 1);
-      while (true) {
-        const uint32_t c = table_[slot];
-        if (c == kNoClass) {
-          table_[slot] = static_cast<uint32_t>(representative_.size());
-          out[p] = table_[slot];
-          representative_.push_back(static_cast<uint32_t>(p));
-          break;
+  // Within each class holding positions of `round`, the members whose
+  // signature differs from an unchanged member's (or, when all changed,
+  // from the first one's) move to new classes, one per signature.
+  void split_classes(const std::vector<uint32_t>& round, std::vector<uint32_t>& moved) {
+    struct Group {
+      uint32_t representative;
+      uint64_t hash;
+      uint32_t target_class;
+    };
+    std::vector<uint32_t> touched;
+    for (uint32_t p : round) {
+      const uint32_t c = classes_[p];
+      if (round_members_.size() <= c) round_members_.resize(c + 1);
+      if (round_members_[c].empty()) touched.push_back(c);
+      round_members_[c].push_back(p);
+    }
+    std::vector<Group> groups;
+    for (uint32_t c : touched) {
+      std::vector<uint32_t> changed;
+      changed.swap(round_members_[c]);
+      groups.clear();
+      // Signatures not recomputed this round are all equal (the class was
+      // stable) and still valid (none of their targets moved).
+      const std::vector<uint32_t>& members = members_[c];
+      auto unchanged = std::find_if(members.begin(), members.end(), [&](uint32_t m) { return !dirty_flag_[m]; });
+      const uint32_t keeper = unchanged != members.end() ? *unchanged : changed.front();
+      groups.push_back({keeper, signature_hash(signatures_[keeper]), c});
+      for (uint32_t p : changed) {
+        const uint64_t h = signature_hash(signatures_[p]);
+        auto g = std::find_if(groups.begin(), groups.end(), [&](const Group& x) {
+          return x.hash == h && signatures_equal(signatures_[x.representative], signatures_[p]);
+        });
+        if (g == groups.end()) {
+          groups.push_back({p, h, static_cast<uint32_t>(members_.size())});
+          members_.emplace_back();
+          g = groups.end() - 1;
         }
-        if (signatures_equal(signatures_[representative_[c]], signatures_[p])) {
-          out[p] = c;
-          break;
+        if (g->target_class != c) {
+          move_to(p, g->target_class);
+          moved.push_back(p);
         }
-        slot = (slot + 1) & (table_size - 1);
       }
     }
-    return representative_.size();
+  }
+
+  void move_to(uint32_t p, uint32_t to) {
+    std::vector<uint32_t>& from = members_[classes_[p]];
+    const uint32_t slot = slot_in_class_[p];
+    from[slot] = from.back();
+    slot_in_class_[from[slot]] = slot;
+    from.pop_back();
+    classes_[p] = to;
+    slot_in_class_[p] = static_cast<uint32_t>(members_[to].size());
+    members_[to].push_back(p);
+  }
+
+  std::vector<uint32_t> numbered_by_first_position() const {
+    std::vector<uint32_t> number(members_.size(), kNoClass);
+    std::vector<uint32_t> out(classes_.size());
+    uint32_t next = 0;
+    for (size_t p = 0; p < classes_.size(); ++p) {
+      uint32_t& n = number[classes_[p]];
+      if (n == kNoClass) n = next++;
+      out[p] = n;
+    }
+    return out;
   }
 
   const SequenceAutomaton& a_;
   std::vector<uint32_t> classes_;
   std::vector<Signature> signatures_;
-  std::vector<uint32_t> first_entry_;  // per class: its entry in the signature being built
-  std::vector<uint32_t> table_;
-  std::vector<uint32_t> representative_;
+  std::vector<std::vector<uint32_t>> predecessors_;
+  std::vector<uint8_t> dirty_flag_;
+  std::vector<uint32_t> dirty_;
+  std::vector<std::vector<uint32_t>> members_;        // per class, in no order
+  std::vector<uint32_t> slot_in_class_;               // per position: its index in members_
+  std::vector<std::vector<uint32_t>> round_members_;  // per class: its positions in this round
+  std::vector<uint32_t> first_entry_;                 // per class: its entry in the signature being built
 };
 
 // One position per class, with the transitions of its last member.

@@ -83,6 +83,23 @@ def test_record_inclusion_both_ways(a, b, forward, backward):
 
 
 @pytest.mark.parametrize(
+    "a, b, expected",
+    [
+        ({"k": Literal[1, 2]}, union({"k": Literal[1]}, {"k": Literal[2]}), True),
+        (Movie, MovieByTotal, True),
+        (ClosedMovie, {"title": str, "year?": int}, True),
+        ({"a?": int}, union({"a": int}, {}), True),
+        ({"a?": int}, union({"a": int}, {"b": int}), False),
+        (dict[Literal[True, False], int], dict[bool, int], True),
+        (dict[Literal[0, 1], int], dict[bool, int], False),
+    ],
+)
+def test_record_equivalence(a, b, expected):
+    assert Validator(a).is_equivalent(b) is expected
+    assert Validator(b).is_equivalent(a) is expected
+
+
+@pytest.mark.parametrize(
     "schema, expected",
     [
         (intersection(dict[str, int], complement(dict[str, int | None])), True),
@@ -249,8 +266,8 @@ def record_values(tree):
     return st.tuples(extras, fields).map(lambda p: {**p[0], **p[1]})
 
 
-def admits_str_keys(clauses):
-    return any(spec[0] == "str" for spec, _ in clauses)
+def clause_admits(clauses, name):
+    return any(spec[0] == "str" or (spec[0] == "lit" and name in spec[1]) for spec, _ in clauses)
 
 
 @st.composite
@@ -273,10 +290,11 @@ def widened_record(draw, tree):
         return ("dict", draw(widened_key(tree[1])), draw(base.widened(tree[2])))
     fields = [(name, draw(base.widened(t)), required and draw(st.booleans())) for name, t, required in tree[1]]
     clauses = [(spec, draw(base.widened(t))) for spec, t in tree[2]]
-    # A new field would decide keys that a str clause admitted before.
+    # A new field decides its key alone: only a key no clause admitted
+    # before may become one.
     names = {f[0] for f in fields}
-    free = [n for n in "abcd" if n not in names]
-    if free and not admits_str_keys(clauses) and draw(st.booleans()):
+    free = [n for n in "abcd" if n not in names and not clause_admits(clauses, n)]
+    if free and draw(st.booleans()):
         fields.append((free[0], draw(base.TREES), False))
     specs = {spec for spec, _ in clauses}
     new_spec = draw(KEY_SPECS)

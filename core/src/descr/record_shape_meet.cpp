@@ -3,7 +3,7 @@
 // Tested by core/tests/descr_record.
 #include <algorithm>
 
-#include "descr/fuel.hpp"
+#include "descr/pairwise_product.hpp"
 #include "descr/record_shape.hpp"
 #include "descr/shared_descriptor.hpp"
 
@@ -58,21 +58,7 @@ bool meet_with_complement(std::vector<RecordShape>& acc, const RecordShape& shap
 Outcome<std::vector<RecordShape>> meet_record_shapes(const std::vector<RecordShape>& a,
                                                      const std::vector<RecordShape>& b) {
   if (a.empty() || b.empty()) return std::vector<RecordShape>{};
-  std::vector<RecordShape> product;
-  for (const RecordShape& x : a) {
-    for (const RecordShape& y : b) {
-      if (!spend_fuel()) return kGaveUp;
-      if (product.size() > kLineCompactionThreshold) {
-        Outcome<std::vector<RecordShape>> compact = normalize_record_shapes(std::move(product));
-        if (!compact) return kGaveUp;
-        product = std::move(*compact);
-      }
-      Outcome<RecordShape> met = meet_shape_pair(x, y);
-      if (!met) return kGaveUp;
-      product.push_back(std::move(*met));
-    }
-  }
-  return normalize_record_shapes(std::move(product));
+  return pairwise_product<RecordShape>(a, b, meet_shape_pair, normalize_record_shapes);
 }
 
 Outcome<std::vector<RecordShape>> materialize_record_negation(const RecordDomain& d) {

@@ -179,8 +179,7 @@ Outcome<ClauseKeys> lower_record_pairs(const ir::SchemaNode& key, ir::Oracle& or
 
 Outcome<Descriptor> lower_record(const ir::FieldList& fields, const ir::ClauseList& clauses, ir::Oracle& oracle,
                                  uint32_t& allowance, uint32_t depth) {
-  if (depth == 0) return kGaveUp;
-  Outcome<RecordShape> shape = lowered_shape(fields, clauses, oracle, allowance, depth - 1);
+  Outcome<RecordShape> shape = lowered_shape(fields, clauses, oracle, allowance, depth);
   if (!shape) return kGaveUp;
   std::vector<RecordShape> one;
   one.push_back(std::move(*shape));

@@ -258,6 +258,8 @@ TEST(LineComplement, SequenceComplementFlipsAcceptingOfACompleteAutomaton) {
   const auto& every = std::get<SequenceAutomaton>(n1.domain);
   EXPECT_EQ(every.accepting, (std::vector<uint8_t>{1, 1}));
   EXPECT_EQ(domain_emptiness(n1.domain), Emptiness::Inhabited);
+  auto [e1, e2] = complement_line(line_from_domain(SequenceAutomaton{}), 7);
+  EXPECT_EQ(std::get<SequenceAutomaton>(e1.domain).accepting, (std::vector<uint8_t>{1, 1}));
 }
 
 }  // namespace

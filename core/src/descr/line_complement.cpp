@@ -4,6 +4,7 @@
 // fuel unit per Line pair). Tested by core/tests/descr.
 #include <algorithm>
 #include <cassert>
+#include <optional>
 #include <utility>
 
 #include "descr/domain_combine.hpp"
@@ -19,12 +20,12 @@ namespace {
 // present labels of a position are pairwise disjoint. The disjointness is
 // the sequence code's to keep (and to assert). The shape of the invariant is
 // cheap to restore and is restored here, so that a degenerate automaton (a
-// position without transitions, a target past the position list, a short
-// `accepting`) still complements soundly: a missing else-transition goes to
+// position without transitions, no position at all, a target past the
+// position list, a short `accepting`) still complements soundly: a missing else-transition goes to
 // a dead, non-accepting position, which takes the same elements to itself.
 SequenceAutomaton complement_sequence(const SequenceAutomaton& a) {
   SequenceAutomaton out = a;
-  size_t count = out.positions.size();
+  size_t count = std::max<size_t>(out.positions.size(), 1);  // position 0 starts every run
   for (const auto& position : out.positions) {
     for (const SequenceTransition& t : position) count = std::max<size_t>(count, size_t{t.target} + 1);
   }

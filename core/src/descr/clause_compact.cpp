@@ -21,30 +21,25 @@ bool implied_by(const ClassAnswer& entry, const ClassAnswer& by) {
   return !entry.has_id(by.class_id) || by.class_id < entry.class_id;
 }
 
-// Required classes: B derives from A, so requiring B implies A.
-void drop_implied_classes(std::vector<ClassAnswer>& classes) {
+// Keeps the entries that no other entry of the same set makes redundant,
+// tested against the set before any removal.
+template <class Redundant>
+void drop_redundant(std::vector<ClassAnswer>& entries, Redundant redundant) {
   std::vector<ClassAnswer> kept;
-  for (const ClassAnswer& a : classes) {
-    bool implied = std::any_of(classes.begin(), classes.end(), [&](const ClassAnswer& b) { return implied_by(a, b); });
-    if (!implied) kept.push_back(a);
+  for (const ClassAnswer& a : entries) {
+    if (std::none_of(entries.begin(), entries.end(), [&](const ClassAnswer& b) { return redundant(a, b); })) {
+      kept.push_back(a);
+    }
   }
-  classes = std::move(kept);
-}
-
-// Excluded classes: A derives from B, so excluding B excludes A.
-void drop_implied_exclusions(std::vector<ClassAnswer>& excluded) {
-  std::vector<ClassAnswer> kept;
-  for (const ClassAnswer& a : excluded) {
-    bool implied = std::any_of(excluded.begin(), excluded.end(), [&](const ClassAnswer& b) { return implied_by(b, a); });
-    if (!implied) kept.push_back(a);
-  }
-  excluded = std::move(kept);
+  entries = std::move(kept);
 }
 
 void drop_trivial_atoms(AtomClause& clause) {
   std::erase_if(clause.attributes, [](const auto& entry) { return !entry.second.value && entry.second.absent_allowed; });
-  drop_implied_classes(clause.classes);
-  drop_implied_exclusions(clause.excluded_classes);
+  // Requiring B, derived from A, implies requiring A.
+  drop_redundant(clause.classes, [](const ClassAnswer& a, const ClassAnswer& b) { return implied_by(a, b); });
+  // Excluding B excludes A, derived from B.
+  drop_redundant(clause.excluded_classes, [](const ClassAnswer& a, const ClassAnswer& b) { return implied_by(b, a); });
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "descr/atom_clause.hpp"
-#include "descr/fuel.hpp"
+#include "descr/pairwise_product.hpp"
 #include "descr/shared_descriptor.hpp"
 
 namespace tessolin::descr {
@@ -47,21 +47,7 @@ Outcome<AtomClause> meet_clause_pair(const AtomClause& a, const AtomClause& b) {
 }
 
 Outcome<ClauseList> meet_clause_lists(const ClauseList& a, const ClauseList& b) {
-  ClauseList product;
-  for (const AtomClause& x : a) {
-    for (const AtomClause& y : b) {
-      if (!spend_fuel()) return kGaveUp;
-      if (product.size() > kLineCompactionThreshold) {
-        Outcome<ClauseList> compacted = compact_clauses(std::move(product));
-        if (!compacted) return kGaveUp;
-        product = std::move(*compacted);
-      }
-      Outcome<AtomClause> pair = meet_clause_pair(x, y);
-      if (!pair) return kGaveUp;
-      product.push_back(std::move(*pair));
-    }
-  }
-  return compact_clauses(std::move(product));
+  return pairwise_product<AtomClause>(a, b, meet_clause_pair, compact_clauses);
 }
 
 Outcome<ClauseList> materialize_clauses(const ClauseList& clauses, uint8_t negated) {

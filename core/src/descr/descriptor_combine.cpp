@@ -28,27 +28,12 @@ Outcome<std::vector<Line>> join_slot(const KindSlot& a, const KindSlot& b, uint8
   return normalize_lines(std::move(*lines));
 }
 
-// Meets `working` with the complement of each Line of a negated slot, in
-// order: W := meet_lines(W, [C1, C2]).
-Outcome<std::vector<Line>> subtract_lines(std::vector<Line> working, const KindSlot& negated, uint8_t code) {
-  for (const Line& line : negated.lines) {
-    auto [c1, c2] = complement_line(line, code);
-    std::vector<Line> complement;
-    complement.push_back(std::move(c1));
-    complement.push_back(std::move(c2));
-    Outcome<std::vector<Line>> met = meet_lines(working, complement);
-    if (!met) return kGaveUp;
-    working = std::move(*met);
-  }
-  return working;
-}
-
 Outcome<std::vector<Line>> meet_slot(const KindSlot& a, const KindSlot& b, uint8_t code) {
   if (!a.negated && !b.negated) return meet_lines(a.lines, b.lines);
   std::vector<Line> working = !a.negated ? a.lines : !b.negated ? b.lines : std::vector<Line>{kind_top_line(code)};
   for (const KindSlot* slot : {&a, &b}) {
     if (!slot->negated) continue;
-    Outcome<std::vector<Line>> rest = subtract_lines(std::move(working), *slot, code);
+    Outcome<std::vector<Line>> rest = subtract_lines(std::move(working), slot->lines, code);
     if (!rest) return kGaveUp;
     working = std::move(*rest);
   }

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "descr/descriptor_complement.hpp"
-#include "descr/domain_combine.hpp"
 #include "descr/line_meet.hpp"
 
 namespace tessolin::descr {
@@ -17,11 +16,8 @@ KindSlot complement_slot(const KindSlot& slot, uint8_t code) {
   if (slot.negated) return KindSlot{slot.lines, 0};
   if (slot.lines.empty()) return KindSlot{{kind_top_line(code)}, 0};
   if (slot.lines.size() >= 2) return KindSlot{slot.lines, 1};
-  auto [c1, c2] = complement_line(slot.lines.front(), code);
-  std::vector<Line> complement;
-  complement.push_back(std::move(c1));
-  complement.push_back(std::move(c2));
-  Outcome<std::vector<Line>> explicit_form = meet_lines({kind_top_line(code)}, complement);
+  // The kind's top minus the one Line: meet_lines([top], [C1, C2]).
+  Outcome<std::vector<Line>> explicit_form = subtract_lines({kind_top_line(code)}, slot.lines, code);
   if (!explicit_form) return KindSlot{slot.lines, 1};
   return KindSlot{std::move(*explicit_form), 0};
 }

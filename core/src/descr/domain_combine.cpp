@@ -23,34 +23,32 @@ Outcome<Domain> combine_automata(const AutomatonDomain& a, const AutomatonDomain
   return Domain{AutomatonDomain{std::move(*out)}};
 }
 
-// A join with a negated side is the complement of the meet of the
-// complements.
+// The join of two collection or record domains: both positive, their
+// shapes one after the other, normalised; otherwise the complement of the
+// meet of the complements.
+template <class ShapeDomain, class Normalize, class Meet, class Complement>
+Outcome<Domain> join_shape_domains(const ShapeDomain& a, const ShapeDomain& b, Normalize normalize, Meet meet,
+                                   Complement complement) {
+  if (!a.negated && !b.negated) {
+    auto shapes = a.shapes;
+    shapes.insert(shapes.end(), b.shapes.begin(), b.shapes.end());
+    auto normalized = normalize(std::move(shapes));
+    if (!normalized) return kGaveUp;
+    return Domain{ShapeDomain{std::move(*normalized), 0}};
+  }
+  Outcome<ShapeDomain> met = meet(complement(a), complement(b));
+  if (!met) return kGaveUp;
+  return Domain{complement(*met)};
+}
+
 Outcome<Domain> combine_collections(const CollectionDomain& a, const CollectionDomain& b, CombineMode mode) {
   if (mode == CombineMode::Meet) return as_domain(meet_collection_domains(a, b));
-  if (!a.negated && !b.negated) {
-    std::vector<CollectionShape> shapes = a.shapes;
-    shapes.insert(shapes.end(), b.shapes.begin(), b.shapes.end());
-    Outcome<std::vector<CollectionShape>> compacted = compact_collection_shapes(std::move(shapes));
-    if (!compacted) return kGaveUp;
-    return Domain{CollectionDomain{std::move(*compacted), 0}};
-  }
-  Outcome<CollectionDomain> met = meet_collection_domains(complement_collection_domain(a), complement_collection_domain(b));
-  if (!met) return kGaveUp;
-  return Domain{complement_collection_domain(*met)};
+  return join_shape_domains(a, b, compact_collection_shapes, meet_collection_domains, complement_collection_domain);
 }
 
 Outcome<Domain> combine_records(const RecordDomain& a, const RecordDomain& b, CombineMode mode) {
   if (mode == CombineMode::Meet) return as_domain(meet_record_domains(a, b));
-  if (!a.negated && !b.negated) {
-    std::vector<RecordShape> shapes = a.shapes;
-    shapes.insert(shapes.end(), b.shapes.begin(), b.shapes.end());
-    Outcome<std::vector<RecordShape>> normalized = normalize_record_shapes(std::move(shapes));
-    if (!normalized) return kGaveUp;
-    return Domain{RecordDomain{std::move(*normalized), 0}};
-  }
-  Outcome<RecordDomain> met = meet_record_domains(complement_record_domain(a), complement_record_domain(b));
-  if (!met) return kGaveUp;
-  return Domain{complement_record_domain(*met)};
+  return join_shape_domains(a, b, normalize_record_shapes, meet_record_domains, complement_record_domain);
 }
 
 }  // namespace

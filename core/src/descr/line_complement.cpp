@@ -82,17 +82,7 @@ std::pair<Line, Line> complement_line(const Line& line, uint8_t code) {
 }
 
 Outcome<std::vector<Line>> complement_lines(const std::vector<Line>& lines, uint8_t code) {
-  std::vector<Line> accumulated{kind_top_line(code)};
-  for (const Line& line : lines) {
-    auto [c1, c2] = complement_line(line, code);
-    std::vector<Line> complement;
-    complement.push_back(std::move(c1));
-    complement.push_back(std::move(c2));
-    Outcome<std::vector<Line>> met = meet_lines(accumulated, complement);
-    if (!met) return kGaveUp;
-    accumulated = std::move(*met);
-  }
-  return accumulated;
+  return subtract_lines({kind_top_line(code)}, lines, code);
 }
 
 }  // namespace tessolin::descr

@@ -3,12 +3,13 @@
 // threshold and once at the end. meet_line_pair: the domain meet, then the
 // meet of the two clause parts (negated parts folded in as the meet with
 // each clause's complement). No pair is tested for emptiness here.
+// subtract_lines: a list minus Lines, one complement_line at a time.
 // Tested by core/tests/descr.
 #include <utility>
 
 #include "descr/domain_combine.hpp"
-#include "descr/fuel.hpp"
 #include "descr/line_meet.hpp"
+#include "descr/pairwise_product.hpp"
 
 namespace tessolin::descr {
 namespace {
@@ -40,22 +41,21 @@ Outcome<Line> meet_line_pair(const Line& a, const Line& b) {
 }
 
 Outcome<std::vector<Line>> meet_lines(const std::vector<Line>& a, const std::vector<Line>& b) {
-  if (a.empty() || b.empty()) return std::vector<Line>{};
-  std::vector<Line> product;
-  for (const Line& x : a) {
-    for (const Line& y : b) {
-      if (!spend_fuel()) return kGaveUp;
-      if (product.size() > kLineCompactionThreshold) {
-        Outcome<std::vector<Line>> compacted = normalize_lines(std::move(product));
-        if (!compacted) return kGaveUp;
-        product = std::move(*compacted);
-      }
-      Outcome<Line> pair = meet_line_pair(x, y);
-      if (!pair) return kGaveUp;
-      product.push_back(std::move(*pair));
-    }
+  // An empty side forms no pair: the empty list, no fuel spent.
+  return pairwise_product<Line>(a, b, meet_line_pair, normalize_lines);
+}
+
+Outcome<std::vector<Line>> subtract_lines(std::vector<Line> working, const std::vector<Line>& lines, uint8_t code) {
+  for (const Line& line : lines) {
+    auto [c1, c2] = complement_line(line, code);
+    std::vector<Line> complement;
+    complement.push_back(std::move(c1));
+    complement.push_back(std::move(c2));
+    Outcome<std::vector<Line>> met = meet_lines(working, complement);
+    if (!met) return kGaveUp;
+    working = std::move(*met);
   }
-  return normalize_lines(std::move(product));
+  return working;
 }
 
 }  // namespace tessolin::descr

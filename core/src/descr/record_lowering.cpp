@@ -19,11 +19,16 @@ using ir::NodeKind;
 
 constexpr uint8_t code_of(SlotKind kind) { return static_cast<uint8_t>(kind); }
 
-// Every key-kind code, as an Anything key admits them.
-constexpr uint8_t kEveryKeyCode[] = {code_of(SlotKind::None),      code_of(SlotKind::Bool),  code_of(SlotKind::Int),
-                                     code_of(SlotKind::Float),     code_of(SlotKind::Str),   code_of(SlotKind::Bytes),
-                                     code_of(SlotKind::Tuple),     code_of(SlotKind::FrozenSet),
-                                     code_of(SlotKind::Unknown)};
+// The key kinds a scalar key schema admits (Int admits the bools too).
+constexpr std::pair<NodeKind, SlotKind> kScalarKeyKinds[] = {
+    {NodeKind::None, SlotKind::None}, {NodeKind::Bool, SlotKind::Bool},   {NodeKind::Int, SlotKind::Int},
+    {NodeKind::Int, SlotKind::Bool},  {NodeKind::Float, SlotKind::Float}, {NodeKind::Str, SlotKind::Str},
+    {NodeKind::Bytes, SlotKind::Bytes},
+};
+// Every key kind, as an Anything key admits them.
+constexpr SlotKind kEveryKeyKind[] = {SlotKind::None,  SlotKind::Bool,  SlotKind::Int,
+                                      SlotKind::Float, SlotKind::Str,   SlotKind::Bytes,
+                                      SlotKind::Tuple, SlotKind::FrozenSet, SlotKind::Unknown};
 
 Outcome<LiteralKey> literal_key(const ir::SchemaNode& node, ir::Oracle& oracle) {
   ir::LiteralValue v = oracle.literal_value(node.number());
@@ -43,37 +48,21 @@ Outcome<LiteralKey> literal_key(const ir::SchemaNode& node, ir::Oracle& oracle) 
   }
 }
 
-// The codes of one non-union key node, or false when it does not lower.
+// The codes of one key node that is neither a union nor a literal, or
+// false when it does not lower.
 bool kind_codes(NodeKind kind, std::vector<uint8_t>& codes) {
-  switch (kind) {
-    case NodeKind::Anything:
-      codes.insert(codes.end(), std::begin(kEveryKeyCode), std::end(kEveryKeyCode));
-      return true;
-    case NodeKind::Nothing:
-      return true;
-    case NodeKind::None:
-      codes.push_back(code_of(SlotKind::None));
-      return true;
-    case NodeKind::Bool:
-      codes.push_back(code_of(SlotKind::Bool));
-      return true;
-    case NodeKind::Int:
-      // Int admits the bools too.
-      codes.push_back(code_of(SlotKind::Int));
-      codes.push_back(code_of(SlotKind::Bool));
-      return true;
-    case NodeKind::Float:
-      codes.push_back(code_of(SlotKind::Float));
-      return true;
-    case NodeKind::Str:
-      codes.push_back(code_of(SlotKind::Str));
-      return true;
-    case NodeKind::Bytes:
-      codes.push_back(code_of(SlotKind::Bytes));
-      return true;
-    default:
-      return false;
+  if (kind == NodeKind::Anything) {
+    for (SlotKind k : kEveryKeyKind) codes.push_back(code_of(k));
+    return true;
   }
+  if (kind == NodeKind::Nothing) return true;
+  bool known = false;
+  for (const auto& [node, slot] : kScalarKeyKinds) {
+    if (node != kind) continue;
+    codes.push_back(code_of(slot));
+    known = true;
+  }
+  return known;
 }
 
 // Joins `value` into the accumulated value of a key or key kind.

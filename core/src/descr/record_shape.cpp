@@ -2,6 +2,7 @@
 // that constrains a key, and the full and opened shapes.
 // Tested by core/tests/descr_record.
 #include <cassert>
+#include <utility>
 
 #include "descr/descriptor.hpp"
 #include "descr/record_shape.hpp"
@@ -22,28 +23,17 @@ uint64_t key_kind_of(const LiteralKey& key) noexcept {
 }
 
 std::optional<uint64_t> key_kind_of_code(uint8_t code) noexcept {
-  switch (static_cast<SlotKind>(code)) {
-    case SlotKind::None:
-      return key_kind::kNone;
-    case SlotKind::Bool:
-      return key_kind::kBool;
-    case SlotKind::Int:
-      return key_kind::kInt;
-    case SlotKind::Float:
-      return key_kind::kFloat;
-    case SlotKind::Str:
-      return key_kind::kStr;
-    case SlotKind::Bytes:
-      return key_kind::kBytes;
-    case SlotKind::Tuple:
-      return key_kind::kTuple;
-    case SlotKind::FrozenSet:
-      return key_kind::kFrozenSet;
-    case SlotKind::Unknown:
-      return key_kind::kOther;
-    default:
-      return std::nullopt;
+  constexpr std::pair<SlotKind, uint64_t> kKeyKinds[] = {
+      {SlotKind::None, key_kind::kNone},   {SlotKind::Bool, key_kind::kBool},
+      {SlotKind::Int, key_kind::kInt},     {SlotKind::Float, key_kind::kFloat},
+      {SlotKind::Str, key_kind::kStr},     {SlotKind::Bytes, key_kind::kBytes},
+      {SlotKind::Tuple, key_kind::kTuple}, {SlotKind::FrozenSet, key_kind::kFrozenSet},
+      {SlotKind::Unknown, key_kind::kOther},
+  };
+  for (const auto& [kind, index] : kKeyKinds) {
+    if (code == static_cast<uint8_t>(kind)) return index;
   }
+  return std::nullopt;
 }
 
 std::optional<LiteralKey> aliased_key(const LiteralKey& key) {

@@ -34,7 +34,10 @@ namespace {
 constexpr size_t kMaxSearchedSelectors = 64;
 // Witness choices tried by one search before it settles for Undecided.
 constexpr uint64_t kMaxWitnessSteps = 1024;
-constexpr size_t kFresh = SIZE_MAX;
+// A candidate that is a fresh key, not one of the concrete keys.
+constexpr size_t kFreshKey = SIZE_MAX;
+// A concrete key that aliases no other.
+constexpr size_t kNoAlias = SIZE_MAX;
 
 Emptiness value_emptiness(const OptionalDescriptor& value) {
   return value ? descriptor_emptiness(*value) : Emptiness::Inhabited;
@@ -62,7 +65,7 @@ struct ConcreteKey {
   uint64_t kind = 0;
   OptionalDescriptor value;
   bool required = false;
-  size_t alias = kFresh;  // index of the concrete key it aliases, if any
+  size_t alias = kNoAlias;  // index of the concrete key it aliases
   Emptiness emptiness = Emptiness::Inhabited;  // of `value`, for required keys
 };
 
@@ -88,7 +91,7 @@ std::vector<ConcreteKey> concrete_keys(const RecordShape& shape) {
 }
 
 struct Candidate {
-  size_t key = kFresh;  // kFresh: a fresh key of the selector's kind
+  size_t key = kFreshKey;  // or the index of a concrete key
   MetValue met;         // its value met with the selector's descriptor
 };
 
@@ -125,7 +128,8 @@ class WitnessSearch {
 
   bool used(size_t k) const { return keys_[k].required || state_[k].mask != 0; }
 
-  // True once the answer is settled (Inhabited found or steps spent).
+  // True once the answer is settled (Inhabited found or steps spent). One
+  // level per pending selector: at most kMaxSearchedSelectors deep.
   bool search(size_t depth) {
     if (depth == pending_.size()) {
       settle_leaf();
@@ -134,8 +138,8 @@ class WitnessSearch {
     // Unused keys first: they need no further meet.
     for (bool want_used : {false, true}) {
       for (const Candidate& c : pending_[depth].candidates) {
-        if (c.key != kFresh && used(c.key) != want_used) continue;
-        if (c.key == kFresh && want_used) continue;
+        if (c.key != kFreshKey && used(c.key) != want_used) continue;
+        if (c.key == kFreshKey && want_used) continue;
         if (++steps_ > kMaxWitnessSteps) {
           out_of_steps_ = true;
           return true;
@@ -147,14 +151,14 @@ class WitnessSearch {
   }
 
   bool try_candidate(size_t depth, const Candidate& c) {
-    if (c.key == kFresh) {
+    if (c.key == kFreshKey) {
       ++fresh_undecided_;
       bool done = search(depth + 1);
       --fresh_undecided_;
       return done;
     }
     const ConcreteKey& key = keys_[c.key];
-    if (key.alias != kFresh && used(key.alias)) return false;
+    if (key.alias != kNoAlias && used(key.alias)) return false;
     KeyState saved = state_[c.key];
     KeyState next;
     next.mask = saved.mask | (uint64_t{1} << depth);
@@ -210,7 +214,7 @@ PendingSelector selector_candidates(const RecordShape& shape, const std::vector<
       settled = true;
       return pending;
     }
-    if (fresh.emptiness == Emptiness::Undecided) pending.candidates.push_back(Candidate{kFresh, std::move(fresh)});
+    if (fresh.emptiness == Emptiness::Undecided) pending.candidates.push_back(Candidate{kFreshKey, std::move(fresh)});
   }
   for (size_t k = 0; k < keys.size(); ++k) {
     if (keys[k].kind != selector.kind_index || selector.excluded.contains(keys[k].key)) continue;
@@ -220,7 +224,7 @@ PendingSelector selector_candidates(const RecordShape& shape, const std::vector<
   // Proved candidates first; the fresh one, which settles nothing, last.
   std::stable_sort(pending.candidates.begin(), pending.candidates.end(), [](const Candidate& a, const Candidate& b) {
     auto rank = [](const Candidate& c) {
-      if (c.key == kFresh) return 2;
+      if (c.key == kFreshKey) return 2;
       return c.met.emptiness == Emptiness::Inhabited ? 0 : 1;
     };
     return rank(a) < rank(b);
@@ -235,7 +239,7 @@ Emptiness record_shape_emptiness(const RecordShape& shape) {
   Emptiness required = Emptiness::Inhabited;
   for (ConcreteKey& k : keys) {
     if (!k.required) continue;
-    if (k.alias != kFresh && keys[k.alias].required) return Emptiness::Empty;
+    if (k.alias != kNoAlias && keys[k.alias].required) return Emptiness::Empty;
     k.emptiness = value_emptiness(k.value);
     if (k.emptiness == Emptiness::Empty) return Emptiness::Empty;
     if (k.emptiness == Emptiness::Undecided) required = Emptiness::Undecided;

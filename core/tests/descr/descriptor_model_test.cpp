@@ -251,6 +251,13 @@ TEST(LineComplement, SequenceComplementFlipsAcceptingOfACompleteAutomaton) {
   ASSERT_EQ(completed.positions[0].size(), 2u);
   EXPECT_EQ(completed.positions[0][1].label, nullptr);
   EXPECT_EQ(completed.positions[0][1].target, 1u);
+  // The normal form of no sequence at all, one position without
+  // transitions, complements to every sequence.
+  SequenceAutomaton none{{{}}, {0}};
+  auto [n1, n2] = complement_line(line_from_domain(none), 7);
+  const auto& every = std::get<SequenceAutomaton>(n1.domain);
+  EXPECT_EQ(every.accepting, (std::vector<uint8_t>{1, 1}));
+  EXPECT_EQ(domain_emptiness(n1.domain), Emptiness::Inhabited);
 }
 
 }  // namespace

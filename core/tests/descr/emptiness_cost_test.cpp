@@ -53,8 +53,8 @@ Descriptor points_excused_by_attributes(size_t n) {
 }
 
 TEST(EmptinessCost, NegatedSlotHeldAtTheLineLimit) {
-  Measure m = measure(points_excused_by_attributes(16));
-  report("negated Int slot, 16 Lines over 8 attributes", m);
+  Measure m = measure(points_excused_by_attributes(10));
+  report("negated Int slot, 10 Lines over 8 attributes", m);
   EXPECT_NE(m.answer, Emptiness::Empty) << "100 without attributes is a member";
 }
 

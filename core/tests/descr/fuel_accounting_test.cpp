@@ -185,14 +185,13 @@ TEST(FuelAccounting, SharedIdentityIsFree) {
   const SharedDescriptor d = shared(int_lines({{1, 5}}));
   const SharedDescriptor twin = shared(int_lines({{1, 5}}));
   Outcome<SharedDescriptor> r;
-  EXPECT_EQ(spent_by(0, [&] { r = meet_shared_descriptors(d, d); }), 0u);
-  ASSERT_TRUE(r);
-  EXPECT_EQ(*r, d);
-  EXPECT_EQ(spent_by(0, [&] { r = join_shared(d, d); }), 0u);
-  ASSERT_TRUE(r);
-  EXPECT_EQ(*r, d);
-  EXPECT_EQ(spent_by(0, [&] { r = meet_shared_descriptors(d, twin); }), 0u);
-  EXPECT_FALSE(r) << "equal but separate objects are combined in full";
+  for (auto op : {meet_shared_descriptors, join_shared}) {
+    EXPECT_EQ(spent_by(0, [&] { r = op(d, d); }), 0u);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(*r, d);
+    EXPECT_EQ(spent_by(0, [&] { r = op(d, twin); }), 0u);
+    EXPECT_FALSE(r) << "equal but separate objects are combined in full";
+  }
   Outcome<OptionalDescriptor> label;
   EXPECT_EQ(spent_by(0, [&] { label = meet_labels(nullptr, d); }), 0u);
   ASSERT_TRUE(label);

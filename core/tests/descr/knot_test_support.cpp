@@ -34,46 +34,72 @@ Value plain(Value v) {
   return v;
 }
 
-const std::vector<std::vector<std::pair<std::string, const Value*>>>& attribute_sets() {
-  static const auto sets = [] {
-    std::vector<std::vector<std::pair<std::string, const Value*>>> out;
-    std::vector<const Value*> choices{nullptr};
-    for (const Value& v : attribute_pool()) choices.push_back(&v);
-    for (const Value* x : choices) {
-      for (const Value* y : choices) {
-        std::vector<std::pair<std::string, const Value*>> attrs;
-        if (x) attrs.emplace_back("x", x);
-        if (y) attrs.emplace_back("y", y);
-        out.push_back(std::move(attrs));
-      }
-    }
-    return out;
-  }();
-  return sets;
-}
-
-std::vector<Configuration> configurations_of(uint8_t code) {
-  std::vector<Configuration> out;
+std::vector<ClassChoice> class_choices_of(uint8_t code) {
   std::vector<std::vector<uint32_t>> classes;
   auto ids = [](const ClassAnswer& c) { return c.ids; };
   switch (static_cast<SlotKind>(code)) {
     case SlotKind::None:
-    case SlotKind::Bool: return {Configuration{exact_ids(code), {}}};
+    case SlotKind::Bool: return {ClassChoice{exact_ids(code), false}};
     case SlotKind::Int: classes = {ids(class_I()), ids(class_J())}; break;
     case SlotKind::Float: classes = {ids(class_F())}; break;
     case SlotKind::Str: classes = {ids(class_S())}; break;
     case SlotKind::Unknown:
-      classes = {ids(class_A()), ids(class_B()), make_class(class_id::kZ, {}, 0, 255).ids};
+      classes = {ids(class_A()), ids(class_B()), ids(class_C()), make_class(class_id::kZ, {}, 0, 255).ids};
       break;
     default: break;
   }
+  std::vector<ClassChoice> out;
   if (code != 255) {
-    out.push_back(Configuration{exact_ids(code), {}});
+    out.push_back(ClassChoice{exact_ids(code), false});
     // An anonymous subclass of the builtin, named by no clause.
     classes.push_back(make_class(class_id::kAnonBase + code, {builtin_class(code)}, 1, code).ids);
   }
-  for (const auto& class_ids : classes) {
-    for (const auto& attrs : attribute_sets()) out.push_back(Configuration{class_ids, attrs});
+  for (auto& class_ids : classes) out.push_back(ClassChoice{std::move(class_ids), true});
+  return out;
+}
+
+using Attributes = std::vector<std::pair<std::string, const Value*>>;
+
+// Per attribute name that the Lines' clauses mention: absent, then one pool
+// value per class of pool values that the nested descriptors under that
+// name cannot tell apart.
+std::map<std::string, std::vector<const Value*>> attribute_choices(const std::vector<const Line*>& lines) {
+  std::map<std::string, std::vector<const Descriptor*>> nested;
+  for (const Line* line : lines) {
+    for (const AtomClause& clause : line->clauses) {
+      for (const auto& [name, atom] : clause.attributes) {
+        auto& values = nested[name];
+        if (atom.value) values.push_back(atom.value.get());
+      }
+    }
+  }
+  std::map<std::string, std::vector<const Value*>> out;
+  for (const auto& [name, descriptors] : nested) {
+    std::set<std::vector<bool>> seen;
+    std::vector<const Value*> choices{nullptr};
+    for (const Value& v : attribute_pool()) {
+      std::vector<bool> signature;
+      for (const Descriptor* d : descriptors) signature.push_back(member(*d, v));
+      if (seen.insert(signature).second) choices.push_back(&v);
+    }
+    out.emplace(name, std::move(choices));
+  }
+  return out;
+}
+
+// Every assignment of the choices to the names (absent ones left out).
+std::vector<Attributes> attribute_assignments(const std::map<std::string, std::vector<const Value*>>& choices) {
+  std::vector<Attributes> out{Attributes{}};
+  for (const auto& [name, values] : choices) {
+    std::vector<Attributes> next;
+    for (const Attributes& partial : out) {
+      for (const Value* v : values) {
+        Attributes a = partial;
+        if (v) a.emplace_back(name, v);
+        next.push_back(std::move(a));
+      }
+    }
+    out = std::move(next);
   }
   return out;
 }
@@ -143,23 +169,21 @@ const std::vector<Value>& attribute_pool() {
   return pool;
 }
 
-const std::vector<Value>& payloads(uint8_t code) {
-  static const auto table = [] {
-    std::map<uint8_t, std::vector<Value>> t;
-    for (size_t i = 0; i < kSlotCount; ++i) t[slot_code(i)] = payloads_of(slot_code(i));
+// One entry per slot code, built once.
+template <class Build>
+const auto& per_code(uint8_t code, Build build) {
+  using Entry = decltype(build(uint8_t{0}));
+  static const auto table = [&] {
+    std::map<uint8_t, Entry> t;
+    for (size_t i = 0; i < kSlotCount; ++i) t[slot_code(i)] = build(slot_code(i));
     return t;
   }();
   return table.at(code);
 }
 
-const std::vector<Configuration>& configurations(uint8_t code) {
-  static const auto table = [] {
-    std::map<uint8_t, std::vector<Configuration>> t;
-    for (size_t i = 0; i < kSlotCount; ++i) t[slot_code(i)] = configurations_of(slot_code(i));
-    return t;
-  }();
-  return table.at(code);
-}
+const std::vector<Value>& payloads(uint8_t code) { return per_code(code, payloads_of); }
+
+const std::vector<ClassChoice>& class_choices(uint8_t code) { return per_code(code, class_choices_of); }
 
 void for_each_value_class(const std::vector<const Descriptor*>& descriptors, uint8_t code,
                           const std::function<void(const std::vector<bool>&, const Value&)>& visit) {
@@ -173,10 +197,13 @@ void for_each_value_class(const std::vector<const Descriptor*>& descriptors, uin
     }
   }
   std::vector<bool> memberships(descriptors.size());
+  const Value& any_payload = payloads(code).front();
   if (lines.empty()) {
     // Every value of the kind is alike: in exactly the negated slots.
     for (size_t j = 0; j < descriptors.size(); ++j) memberships[j] = descriptors[j]->slots[index].negated != 0;
-    visit(memberships, with_configuration(payloads(code).front(), configurations(code).front()));
+    Value sample = any_payload;
+    sample.class_ids = class_choices(code).front().class_ids;
+    visit(memberships, sample);
     return;
   }
   std::map<std::vector<bool>, const Value*> payload_classes;
@@ -185,13 +212,18 @@ void for_each_value_class(const std::vector<const Descriptor*>& descriptors, uin
     for (size_t l = 0; l < lines.size(); ++l) signature[l] = domain_holds(lines[l]->domain, p);
     payload_classes.emplace(std::move(signature), &p);
   }
-  std::map<std::vector<bool>, const Configuration*> configuration_classes;
-  const Value& any_payload = payloads(code).front();
-  for (const Configuration& c : configurations(code)) {
-    Value probe = with_configuration(any_payload, c);
-    std::vector<bool> signature(lines.size());
-    for (size_t l = 0; l < lines.size(); ++l) signature[l] = clause_part_holds(*lines[l], probe);
-    configuration_classes.emplace(std::move(signature), &c);
+  const std::vector<Attributes> assignments = attribute_assignments(attribute_choices(lines));
+  std::map<std::vector<bool>, Value> configuration_classes;
+  for (const ClassChoice& choice : class_choices(code)) {
+    for (const Attributes& attributes : assignments) {
+      if (!choice.attributes_settable && !attributes.empty()) continue;
+      Value probe = any_payload;
+      probe.class_ids = choice.class_ids;
+      probe.attributes = attributes;
+      std::vector<bool> signature(lines.size());
+      for (size_t l = 0; l < lines.size(); ++l) signature[l] = clause_part_holds(*lines[l], probe);
+      configuration_classes.emplace(std::move(signature), std::move(probe));
+    }
   }
   for (const auto& [ps, p] : payload_classes) {
     for (const auto& [cs, c] : configuration_classes) {
@@ -202,7 +234,10 @@ void for_each_value_class(const std::vector<const Descriptor*>& descriptors, uin
       for (size_t j = 0; j < descriptors.size(); ++j) {
         if (descriptors[j]->slots[index].negated) memberships[j] = !memberships[j];
       }
-      visit(memberships, with_configuration(*p, *c));
+      Value sample = *p;
+      sample.class_ids = c.class_ids;
+      sample.attributes = c.attributes;
+      visit(memberships, sample);
     }
   }
 }

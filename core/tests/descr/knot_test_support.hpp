@@ -4,12 +4,13 @@
 //
 // A value is a payload of one kind (None, a bool, an int, a float, a text,
 // an empty container or an object of another kind) and a configuration: the
-// class set of its class (empty for an exact builtin) and its attributes,
-// each holding a value of the attribute pool. Exact builtins carry no
-// attributes. A Line holds a value when its domain holds the payload and its
-// clause part holds the configuration, so the value space of one kind is the
-// product payloads x configurations; exists_in_product searches it by
-// distinct membership signatures instead of one value at a time.
+// class set of its class and its attributes, each holding a value of the
+// attribute pool. Exact builtins carry no attributes. A Line holds a value
+// when its domain holds the payload and its clause part holds the
+// configuration, so the value space of one kind is the product payloads x
+// configurations; it is searched by distinct membership signatures (of
+// payloads, of attribute values, of configurations) instead of one value at
+// a time.
 #pragma once
 
 #include <cmath>
@@ -51,6 +52,7 @@ inline constexpr uint32_t kI = 12;  // derives from int
 inline constexpr uint32_t kJ = 13;  // derives from I and A
 inline constexpr uint32_t kS = 14;  // derives from str
 inline constexpr uint32_t kF = 15;  // derives from float
+inline constexpr uint32_t kC = 16;  // plain, unrelated to A
 // Classes that only values have: plain, and one anonymous subclass per
 // builtin kind (to carry attributes on a value of that kind).
 inline constexpr uint32_t kZ = 30;
@@ -78,7 +80,10 @@ inline ClassAnswer class_I() { return make_class(class_id::kI, {class_id::kInt},
 inline ClassAnswer class_J() { return make_class(class_id::kJ, {class_id::kI, class_id::kInt, class_id::kA}, 1, 2); }
 inline ClassAnswer class_S() { return make_class(class_id::kS, {class_id::kStr}, 2, 4); }
 inline ClassAnswer class_F() { return make_class(class_id::kF, {class_id::kFloat}, 4, 3); }
-inline std::vector<ClassAnswer> clause_classes() { return {class_A(), class_B(), class_I(), class_J(), class_S(), class_F()}; }
+inline ClassAnswer class_C() { return make_class(class_id::kC, {}, 0, ir::answer_tag::kNoBuiltinBase); }
+inline std::vector<ClassAnswer> clause_classes() {
+  return {class_A(), class_B(), class_C(), class_I(), class_J(), class_S(), class_F()};
+}
 
 // ---- builders
 
@@ -273,19 +278,14 @@ const std::vector<Value>& attribute_pool();
 // Payloads of kind `code` (plain, no class, no attribute).
 const std::vector<Value>& payloads(uint8_t code);
 
-// Configurations of kind `code`: (class ids, attributes). Exact builtins
-// carry no attribute; None and the bools have no other configuration.
-struct Configuration {
+// The classes a value of kind `code` may have: the exact builtin (no
+// attributes of its own to set), and classes whose instances take any
+// attribute. None and the bools have only the first.
+struct ClassChoice {
   std::vector<uint32_t> class_ids;
-  std::vector<std::pair<std::string, const Value*>> attributes;
+  bool attributes_settable = false;
 };
-const std::vector<Configuration>& configurations(uint8_t code);
-
-inline Value with_configuration(Value v, const Configuration& c) {
-  v.class_ids = c.class_ids;
-  v.attributes = c.attributes;
-  return v;
-}
+const std::vector<ClassChoice>& class_choices(uint8_t code);
 
 // Calls `visit(memberships, sample)` once per class of values of kind
 // `code` that the descriptors cannot tell apart: memberships[j] says whether

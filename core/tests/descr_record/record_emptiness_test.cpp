@@ -160,7 +160,7 @@ TEST(ShapeEmptiness, AgreesWithEnumeration) {
 // The same through meets of complements, where selectors pile up.
 TEST(ShapeEmptiness, AgreesWithEnumerationAfterMeets) {
   ShapeSource source(43);
-  for (int round = 0; round < 60; ++round) {
+  for (int round = 0; round < 40; ++round) {
     RecordDomain a{{source.shape()}, 0};
     RecordDomain b{{source.shape()}, 1};
     RecordDomain c{{source.shape()}, 1};

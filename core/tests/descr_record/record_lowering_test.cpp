@@ -7,7 +7,6 @@ namespace {
 
 using namespace testing;
 using namespace ir::testing;
-using ir::LiteralValue;
 using ir::SchemaNode;
 
 // Pool indices of the literals the oracle knows.
@@ -16,15 +15,8 @@ enum Pool : uint64_t { kX, kY, kA, kTrue, kOne, kZero, kNoneLit, kBytesA, kHalf,
 class RecordLowering : public ::testing::Test {
  protected:
   RecordLowering() {
-    oracle.literals[kX] = LiteralValue::of_text(SlotKind::Str, "x");
-    oracle.literals[kY] = LiteralValue::of_text(SlotKind::Str, "y");
-    oracle.literals[kA] = LiteralValue::of_text(SlotKind::Str, "a");
-    oracle.literals[kTrue] = LiteralValue::of_bool(true);
-    oracle.literals[kOne] = LiteralValue::of_int(1);
-    oracle.literals[kZero] = LiteralValue::of_int(0);
-    oracle.literals[kNoneLit] = LiteralValue::none();
-    oracle.literals[kBytesA] = LiteralValue::of_text(SlotKind::Bytes, "a");
-    oracle.literals[kHalf] = LiteralValue::of_float(1.5);
+    oracle.set_str(kX, "x").set_str(kY, "y").set_str(kA, "a").set_bool(kTrue, true).set_int(kOne, 1);
+    oracle.set_int(kZero, 0).set(kNoneLit, LiteralValue::none()).set_bytes(kBytesA, "a").set_float(kHalf, 1.5);
   }
 
   Outcome<Descriptor> lower(const SchemaNode& node) {
@@ -61,7 +53,7 @@ class RecordLowering : public ::testing::Test {
     return out;
   }
 
-  ScriptedOracle oracle;
+  TableOracle oracle;
 };
 
 constexpr unsigned kNone = kNoneAtom;

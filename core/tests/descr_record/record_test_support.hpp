@@ -3,8 +3,9 @@
 // value of the kinds int to dict together), a family closed under meet,
 // join and complement, so every value question is exact and dicts can be
 // enumerated. Holds the builders, a reference membership test on concrete
-// dicts, a brute-force emptiness over every dict that could matter, a
-// random shape source and a scripted oracle for the lowering.
+// dicts, a brute-force emptiness over every dict that could matter and a
+// random shape source. The lowering tests script the oracle's literals with
+// the TableOracle of the lowering tests.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include "../descr_lowering/table_oracle.hpp"
 #include "../ir/ir_test_support.hpp"
 #include "descr/descriptor.hpp"
+#include "descr/descriptor_order.hpp"
 #include "descr/emptiness.hpp"
 #include "descr/record_lowering.hpp"
 #include "descr/record_shape.hpp"
@@ -62,9 +65,20 @@ inline SharedDescriptor V(unsigned atoms) {
   return make_shared_descriptor(atoms_descriptor(atoms));
 }
 
-// The atoms an optional value admits (null: every one).
+// The atoms an optional value admits (null: every one). Answers are kept
+// by address (with a handle, so an address is never reused) and by form:
+// the few sets of this universe recur under many addresses.
 inline unsigned atoms_of(const OptionalDescriptor& value) {
   if (!value) return kEveryAtom;
+  static std::map<const Descriptor*, std::pair<SharedDescriptor, unsigned>> by_address;
+  static std::vector<std::pair<SharedDescriptor, unsigned>> by_form;
+  if (auto it = by_address.find(value.get()); it != by_address.end()) return it->second.second;
+  for (const auto& [known, atoms] : by_form) {
+    if (descriptor_eq(*known, *value)) {
+      by_address.emplace(value.get(), std::make_pair(value, atoms));
+      return atoms;
+    }
+  }
   unsigned out = 0;
   for (unsigned atom : kAtoms) {
     Outcome<OptionalDescriptor> met = meet_labels(value, V(atom));
@@ -74,6 +88,8 @@ inline unsigned atoms_of(const OptionalDescriptor& value) {
     EXPECT_NE(e, Emptiness::Undecided);
     if (e == Emptiness::Inhabited) out |= atom;
   }
+  by_address.emplace(value.get(), std::make_pair(value, out));
+  by_form.emplace_back(value, out);
   return out;
 }
 
@@ -200,51 +216,65 @@ inline std::vector<TestKey> witness_universe(const RecordShape& s) {
       case key_kind::kBool:
         break;  // no key of these kinds beyond None, False and True
       default:
-        keys.insert(TestKey{FreshKey{sel.kind_index, fresh}});
+        if (sel.kind_index < key_kind::kCount) keys.insert(TestKey{FreshKey{sel.kind_index, fresh}});
     }
   }
   return {keys.begin(), keys.end()};
 }
 
-// Whether some dict over `universe` (each key absent or with one atom; the
-// aliased pairs never both in) passes `keep`. `options(key)` limits the
-// atoms tried for a key, and whether it may be absent, where no member can
-// differ.
-struct KeyOptions {
-  unsigned atoms = kEveryAtom;
-  bool may_be_absent = true;
-};
-inline bool any_dict(const std::vector<TestKey>& universe, const std::function<KeyOptions(const TestKey&)>& options,
-                     const std::function<bool(const TestDict&)>& keep) {
-  TestDict dict;
-  std::function<bool(size_t)> walk = [&](size_t i) -> bool {
-    if (i == universe.size()) return keep(dict);
-    KeyOptions o = options(universe[i]);
-    if (o.may_be_absent && walk(i + 1)) return true;
+// Whether some dict is a member: exact, by enumeration over the witness
+// universe. Keys are numbered; a key holds no atom (absent) or one its own
+// entry admits, and the aliased pairs are never both present.
+inline bool brute_inhabited(const RecordShape& s) {
+  AtomShape atoms = atom_shape(s);
+  std::vector<TestKey> keys = witness_universe(s);
+  const size_t n = keys.size();
+  std::vector<unsigned> allowed(n);
+  std::vector<bool> may_be_absent(n, true);
+  // witness[j][k]: the atoms with which key k meets selector j.
+  std::vector<std::vector<unsigned>> witness(atoms.selectors.size(), std::vector<unsigned>(n, 0));
+  std::vector<size_t> alias(n, n);
+  for (size_t k = 0; k < n; ++k) {
+    const auto* literal = std::get_if<LiteralKey>(&keys[k]);
+    auto listed = literal ? atoms.keys.find(*literal) : atoms.keys.end();
+    if (listed != atoms.keys.end()) {
+      allowed[k] = listed->second.first;
+      may_be_absent[k] = listed->second.second;
+    } else {
+      allowed[k] = atoms.kinds[test_key_kind(keys[k])];
+    }
+    for (size_t j = 0; j < atoms.selectors.size(); ++j) {
+      const AtomShape::Selector& sel = atoms.selectors[j];
+      if (test_key_kind(keys[k]) == sel.kind && !(literal && sel.excluded.contains(*literal))) witness[j][k] = sel.atoms;
+    }
+    std::optional<LiteralKey> other = literal ? aliased_key(*literal) : std::nullopt;
+    for (size_t m = 0; other && m < n; ++m) {
+      if (keys[m] == TestKey{*other}) alias[k] = m;
+    }
+  }
+  std::vector<unsigned> dict(n, 0);  // 0: absent
+  auto selectors_met = [&] {
+    for (const std::vector<unsigned>& w : witness) {
+      bool met = false;
+      for (size_t k = 0; k < n && !met; ++k) met = (w[k] & dict[k]) != 0;
+      if (!met) return false;
+    }
+    return true;
+  };
+  std::function<bool(size_t)> walk = [&](size_t k) -> bool {
+    if (k == n) return selectors_met();
+    if (may_be_absent[k] && walk(k + 1)) return true;
+    if (alias[k] < k && dict[alias[k]] != 0) return false;
     for (unsigned atom : kAtoms) {
-      if (!(o.atoms & atom)) continue;
-      dict[universe[i]] = atom;
-      bool found = !aliased_pair_in(dict) && walk(i + 1);
-      dict.erase(universe[i]);
+      if (!(allowed[k] & atom)) continue;
+      dict[k] = atom;
+      bool found = walk(k + 1);
+      dict[k] = 0;
       if (found) return true;
     }
     return false;
   };
   return walk(0);
-}
-
-// Whether some dict is a member: exact, by enumeration. A key's own entry
-// bounds what it may hold, so only those atoms are tried.
-inline bool brute_inhabited(const RecordShape& s) {
-  AtomShape atoms = atom_shape(s);
-  auto options = [&](const TestKey& key) {
-    if (const auto* literal = std::get_if<LiteralKey>(&key)) {
-      auto it = atoms.keys.find(*literal);
-      if (it != atoms.keys.end()) return KeyOptions{it->second.first, it->second.second};
-    }
-    return KeyOptions{atoms.kinds[test_key_kind(key)], true};
-  };
-  return any_dict(witness_universe(s), options, [&](const TestDict& d) { return member(atoms, d); });
 }
 
 // ---- random shapes over a small key pool
@@ -314,42 +344,6 @@ inline std::vector<AtomShape> atom_shapes(const std::vector<RecordShape>& shapes
   for (const RecordShape& s : shapes) out.push_back(atom_shape(s));
   return out;
 }
-
-// ---- a scripted oracle for the lowering
-
-class ScriptedOracle final : public ir::Oracle {
- public:
-  std::map<uint64_t, ir::LiteralValue> literals;
-
-  ir::LiteralValue literal_value(uint64_t i) override {
-    auto it = literals.find(i);
-    return it == literals.end() ? ir::LiteralValue::declined() : it->second;
-  }
-  ir::LiteralValue constraint_value(uint64_t i) override { return none_.constraint_value(i); }
-  ir::ClassAnswer class_answer(uint64_t i) override { return none_.class_answer(i); }
-  ir::OracleAnswer decide_subset(const ir::SchemaNode& a, const ir::SchemaNode& b) override {
-    return none_.decide_subset(a, b);
-  }
-  ir::ConstantOrder compare_constants(uint64_t i, uint64_t j) override { return none_.compare_constants(i, j); }
-  ir::OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) override {
-    return none_.constants_disjoint(a, b);
-  }
-  ir::OracleAnswer integer_range_empty(uint64_t i, bool lx, uint64_t j, bool hx) override {
-    return none_.integer_range_empty(i, lx, j, hx);
-  }
-  ir::OracleAnswer is_multiple(uint64_t i, uint64_t j) override { return none_.is_multiple(i, j); }
-  ir::OracleAnswer class_hooks_standard(const ir::SchemaNode& n) override { return none_.class_hooks_standard(n); }
-  SlotKind scalar_kind(uint64_t i) override { return none_.scalar_kind(i); }
-  ir::OracleAnswer class_kind_matches(uint64_t i, SlotKind k) override { return none_.class_kind_matches(i, k); }
-  ir::OracleAnswer class_kind_matches_strict(uint64_t i, SlotKind k) override {
-    return none_.class_kind_matches_strict(i, k);
-  }
-  ir::OracleAnswer builtin_within_class(SlotKind k, uint64_t i) override { return none_.builtin_within_class(k, i); }
-  ir::OracleAnswer constants_distinct(uint64_t i, uint64_t j) override { return none_.constants_distinct(i, j); }
-
- private:
-  ir::NoOracle none_;
-};
 
 // The record domain a lowered descriptor holds in slot Dict (none: empty).
 inline RecordDomain dict_domain(const Descriptor& d) {

@@ -3,7 +3,7 @@
 // (collection_shape.hpp). Private: the full shape list and the
 // meet-with-complements fold. Tested by core/tests/descr_sequence.
 #include "descr/collection_shape.hpp"
-#include "descr/pairwise_meet.hpp"
+#include "descr/pairwise_product.hpp"
 #include "descr/shared_descriptor.hpp"
 
 namespace tessolin::descr {
@@ -43,7 +43,7 @@ Outcome<std::vector<CollectionShape>> meet_collection_shapes(const std::vector<C
     met.not_within.insert(met.not_within.end(), y.not_within.begin(), y.not_within.end());
     return met;
   };
-  return pairwise_meet(a, b, meet_pair, compact_collection_shapes);
+  return pairwise_product<CollectionShape>(a, b, meet_pair, compact_collection_shapes);
 }
 
 Outcome<std::vector<CollectionShape>> materialize_collection_negation(const CollectionDomain& d) {

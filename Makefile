@@ -10,13 +10,17 @@ BUILD := build/release
 ASAN  := build/asan
 TSAN  := build/tsan
 PYASAN := build/pyasan
+ROOT314 := .cache/debian-sid
+CP314 := build/cp314
 JOBS  ?= $(shell nproc)
 CONFIGURE = $(CMAKE) -S . -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
             -DPython_EXECUTABLE=$(abspath $(PY)) --log-level=WARNING -Wno-unused-cli
+# Extra definitions for the release build.
+CMAKE_DEFINES ?=
 
-.PHONY: test demo build module cpp-test asan-test tsan-test py-test types asan-py bench clean
+.PHONY: test demo build module cpp-test asan-test tsan-test py-test types asan-py py314-test bench clean
 
-test: cpp-test asan-test tsan-test py-test types asan-py
+test: cpp-test asan-test tsan-test py-test types asan-py py314-test
 
 # The demo needs only the extension module, not the C++ tests.
 demo: module
@@ -33,7 +37,7 @@ $(STAMP)/venv: requirements-dev.txt scripts/find-python.sh $(STAMP)/system
 	@touch $@
 
 $(BUILD)/build.ninja: $(STAMP)/venv
-	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSOLIN_DEV_LAYOUT=ON
+	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSOLIN_DEV_LAYOUT=ON $(CMAKE_DEFINES)
 
 $(ASAN)/build.ninja: $(STAMP)/venv
 	$(CONFIGURE) -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DTESSOLIN_MODULE=OFF \
@@ -84,6 +88,16 @@ asan-py: $(PYASAN)/build.ninja
 	LD_PRELOAD=$$($(CXX) -print-file-name=libasan.so):$$($(CXX) -print-file-name=libubsan.so) \
 	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 PYTHONMALLOC=malloc \
 	  PYTHONPATH=$(PYASAN)/pkg:$(PYASAN)/testing $(PY) -m pytest -q tests
+
+# The Python tests again on CPython 3.14, from Debian unstable, in a Debian
+# root made once under .cache/ (`rm -rf .cache` makes it anew). The project is
+# mounted into it and py-test runs there with its own venv and build
+# directory; the C++ tests are not built twice.
+py314-test: $(STAMP)/venv
+	bash scripts/make-debian-root.sh $(ROOT314)
+	HOST_PYTHON=$(abspath $(PY)) bash scripts/in-debian-root.sh $(ROOT314) \
+	  make VENV=$(CP314)/venv STAMP=$(CP314)/stamps BUILD=$(CP314)/release \
+	  CMAKE_DEFINES=-DTESSOLIN_TESTS=OFF py-test
 
 bench: build
 	PYTHONPATH=python $(PY) bench/run.py $(BENCH_ARGS)

@@ -6,6 +6,7 @@ whose instance test it cannot follow, ints that Python rounds)."""
 
 import abc
 import re
+import threading
 from typing import Annotated, Literal
 
 import annotated_types as at
@@ -216,3 +217,21 @@ def test_class_with_its_own_instance_check_is_undecided():
     assert isinstance(Plain(), Registry) and Registry not in Plain.__mro__
     assert Validator(Plain).relation_to(Registry) == UNDECIDED
     assert not intersection(Plain, complement(Registry)).is_empty()
+
+
+def test_shared_validators_asked_from_several_threads():
+    asked = [(Validator(p.values[0]), p.values[1], p.values[2]) for p in TABLE]
+    barrier = threading.Barrier(6)
+    results = []
+
+    def ask():
+        barrier.wait()
+        results.append([v.relation_to(other) for _ in range(5) for v, other, _ in asked])
+
+    threads = [threading.Thread(target=ask) for _ in range(6)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    expected = [answer for _ in range(5) for _, _, answer in asked]
+    assert results == [expected] * 6

@@ -55,8 +55,8 @@ Outcome<Descriptor> class_instances_descriptor(const ir::ClassAnswer& answer) {
 
 Descriptor attribute_descriptor(std::string_view name, Descriptor value, bool absent_allowed) {
   AtomClause clause;
-  clause.attributes.emplace(std::string(name),
-                            AttributeAtom{make_shared_descriptor(std::move(value)), static_cast<uint8_t>(absent_allowed ? 1 : 0)});
+  const uint8_t absent = absent_allowed ? 1 : 0;
+  clause.attributes.emplace(std::string(name), AttributeAtom{make_shared_descriptor(std::move(value)), absent});
   return descriptor_from_clauses({std::move(clause)}, 0);
 }
 

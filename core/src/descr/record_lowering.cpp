@@ -179,7 +179,8 @@ Outcome<ClauseKeys> lower_record_pairs(const ir::SchemaNode& key, ir::Oracle& or
 
 Outcome<Descriptor> lower_record(const ir::FieldList& fields, const ir::ClauseList& clauses, ir::Oracle& oracle,
                                  uint32_t& allowance, uint32_t depth) {
-  Outcome<RecordShape> shape = lowered_shape(fields, clauses, oracle, allowance, depth);
+  if (depth == 0) return kGaveUp;
+  Outcome<RecordShape> shape = lowered_shape(fields, clauses, oracle, allowance, depth - 1);
   if (!shape) return kGaveUp;
   std::vector<RecordShape> one;
   one.push_back(std::move(*shape));

@@ -31,10 +31,9 @@ struct ClauseKeys {
 // literals of None, bool, int, str or bytes, and unions of these.
 Outcome<ClauseKeys> lower_record_pairs(const ir::SchemaNode& key, ir::Oracle& oracle);
 
-// A Descriptor whose only non-empty slot is Dict. `depth` is the depth of
-// the record's children (lower_node spent the record's own unit and
-// checked its depth): field and clause schemas are lowered at `depth` with
-// the shared `allowance`.
+// A Descriptor whose only non-empty slot is Dict. `depth` is the record's
+// own depth (lower_node spent its unit and checked it): field and clause
+// schemas are lowered at depth - 1 with the shared `allowance`.
 Outcome<Descriptor> lower_record(const ir::FieldList& fields, const ir::ClauseList& clauses, ir::Oracle& oracle,
                                  uint32_t& allowance, uint32_t depth);
 

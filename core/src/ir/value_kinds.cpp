@@ -13,12 +13,12 @@ KindMaskResult mask_at(const SchemaNode& n, int depth) {
   switch (n.kind()) {
     case NodeKind::Anything: return KindMaskResult::known(kAllKinds);
     case NodeKind::Nothing: return KindMaskResult::known(0);
-    case NodeKind::None: return KindMaskResult::known(1);
-    case NodeKind::Bool: return KindMaskResult::known(2);
-    case NodeKind::Int: return KindMaskResult::known(6);
-    case NodeKind::Float: return KindMaskResult::known(8);
-    case NodeKind::Str: return KindMaskResult::known(16);
-    case NodeKind::Bytes: return KindMaskResult::known(32);
+    case NodeKind::None: return KindMaskResult::known(kind_bit::kNone);
+    case NodeKind::Bool: return KindMaskResult::known(kind_bit::kBool);
+    case NodeKind::Int: return KindMaskResult::known(kIntNodeKinds);
+    case NodeKind::Float: return KindMaskResult::known(kind_bit::kFloat);
+    case NodeKind::Str: return KindMaskResult::known(kind_bit::kStr);
+    case NodeKind::Bytes: return KindMaskResult::known(kind_bit::kBytes);
     case NodeKind::Union: {
       KindMask m = 0;
       for (const SchemaNode& x : n.members()) {

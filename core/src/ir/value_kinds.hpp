@@ -18,10 +18,21 @@
 
 namespace tessolin::ir {
 
-// Bits: 1 None, 2 bool, 4 int (not bool), 8 float, 16 str, 32 bytes,
-// 64 every other value. 127 every value.
+// One bit per kind of value; kAllKinds is every value.
 using KindMask = uint8_t;
-inline constexpr KindMask kAllKinds = 127;
+namespace kind_bit {
+inline constexpr KindMask kNone = 1;
+inline constexpr KindMask kBool = 2;
+inline constexpr KindMask kInt = 4;  // ints that are not bools
+inline constexpr KindMask kFloat = 8;
+inline constexpr KindMask kStr = 16;
+inline constexpr KindMask kBytes = 32;
+inline constexpr KindMask kOther = 64;  // every value of any other kind
+}  // namespace kind_bit
+inline constexpr KindMask kAllKinds = kind_bit::kNone | kind_bit::kBool | kind_bit::kInt | kind_bit::kFloat |
+                                      kind_bit::kStr | kind_bit::kBytes | kind_bit::kOther;
+// The values an Int node admits: ints and bools.
+inline constexpr KindMask kIntNodeKinds = kind_bit::kBool | kind_bit::kInt;
 
 struct KindMaskResult {
   bool unknown = true;  // when set, mask carries no meaning

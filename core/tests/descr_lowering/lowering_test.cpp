@@ -10,9 +10,8 @@
 
 #include "../ir/ir_test_support.hpp"
 #include "descr/descriptor_order.hpp"
-#include "descr/lowering.hpp"
+#include "lowering_cases.hpp"
 #include "table_oracle.hpp"
-#include "value_probe.hpp"
 
 namespace tessolin::descr {
 namespace {
@@ -23,31 +22,10 @@ using ir::SchemaNode;
 
 constexpr size_t kNone = 0, kBool = 1, kInt = 2, kFloat = 3, kStr = 4, kBytes = 5;
 const std::vector<size_t> kEverySlot = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+const std::vector<size_t> kNoSlot;
+using Slots = std::vector<size_t>;
 
 const char kSurrogate[] = "\xed\xa0\x80";  // U+D800 in the three-byte form a str may hold
-
-Outcome<Descriptor> lower(const SchemaNode& n, ir::Oracle& oracle, uint32_t depth = kLoweringDepth) {
-  uint32_t allowance = kLoweringAllowance;
-  return lower_node(n, oracle, allowance, depth);
-}
-
-struct Case {
-  std::string what;
-  SchemaNode node;
-  std::vector<size_t> slots;  // filled slots
-  std::vector<Sample> in;
-  std::vector<Sample> out;
-};
-
-void check_cases(const std::vector<Case>& cases, ir::Oracle& oracle) {
-  for (const Case& c : cases) {
-    Outcome<Descriptor> d = lower(c.node, oracle);
-    ASSERT_TRUE(d.has_value()) << c.what;
-    EXPECT_EQ(filled_slots(*d), c.slots) << c.what;
-    for (const Sample& v : c.in) EXPECT_EQ(holds(*d, v), std::optional<bool>(true)) << c.what;
-    for (const Sample& v : c.out) EXPECT_EQ(holds(*d, v), std::optional<bool>(false)) << c.what;
-  }
-}
 
 TEST(LowerNode, LeafKindsFillTheirSlots) {
   TableOracle oracle;
@@ -55,15 +33,15 @@ TEST(LowerNode, LeafKindsFillTheirSlots) {
   const double inf = std::numeric_limits<double>::infinity();
   check_cases(
       {
-          {"anything", Anything(), kEverySlot, {NoneV(), BoolV(true), IntV(5), FloatV(nan), StrV("a"), BytesV("")}, {}},
-          {"nothing", Nothing(), {}, {}, {NoneV(), BoolV(false), IntV(0), StrV("")}},
-          {"none", NoneN(), {kNone}, {NoneV()}, {IntV(0), BoolV(false)}},
-          {"bool", BoolN(), {kBool}, {BoolV(true), BoolV(false)}, {IntV(1)}},
+          {"anything", Anything(), {NoneV(), BoolV(true), IntV(5), FloatV(nan), StrV("a"), BytesV("")}, {}, kEverySlot},
+          {"nothing", Nothing(), {}, {NoneV(), BoolV(false), IntV(0), StrV("")}, kNoSlot},
+          {"none", NoneN(), {NoneV()}, {IntV(0), BoolV(false)}, Slots{kNone}},
+          {"bool", BoolN(), {BoolV(true), BoolV(false)}, {IntV(1)}, Slots{kBool}},
           // An Int node admits the bools as well.
-          {"int", IntN(), {kBool, kInt}, {IntV(-7), IntV(INT64_MAX), BoolV(true), BoolV(false)}, {FloatV(1.0)}},
-          {"float", FloatN(), {kFloat}, {FloatV(nan), FloatV(-inf), FloatV(-0.0)}, {IntV(1)}},
-          {"str", StrN(), {kStr}, {StrV(""), StrV("\xc3\xa9"), StrV(kSurrogate)}, {BytesV("a")}},
-          {"bytes", BytesN(), {kBytes}, {BytesV(""), BytesV("\xff")}, {StrV("a")}},
+          {"int", IntN(), {IntV(-7), IntV(INT64_MAX), BoolV(true), BoolV(false)}, {FloatV(1.0)}, Slots{kBool, kInt}},
+          {"float", FloatN(), {FloatV(nan), FloatV(-inf), FloatV(-0.0)}, {IntV(1)}, Slots{kFloat}},
+          {"str", StrN(), {StrV(""), StrV("\xc3\xa9"), StrV(kSurrogate)}, {BytesV("a")}, Slots{kStr}},
+          {"bytes", BytesN(), {BytesV(""), BytesV("\xff")}, {StrV("a")}, Slots{kBytes}},
       },
       oracle);
 }
@@ -75,16 +53,16 @@ TEST(LowerNode, LiteralsAreExactTypeValues) {
   oracle.set_int(8, INT64_MIN);
   check_cases(
       {
-          {"True", Lit(0), {kBool}, {BoolV(true)}, {BoolV(false), IntV(1)}},
+          {"True", Lit(0), {BoolV(true)}, {BoolV(false), IntV(1)}, Slots{kBool}},
           // The literal 1 does not admit True.
-          {"1", Lit(1), {kInt}, {IntV(1)}, {BoolV(true), IntV(2), FloatV(1.0)}},
-          {"False", Lit(2), {kBool}, {BoolV(false)}, {BoolV(true), IntV(0)}},
-          {"NaN admits nothing", Lit(3), {}, {}, {FloatV(std::numeric_limits<double>::quiet_NaN())}},
-          {"-0.0 is 0.0", Lit(4), {kFloat}, {FloatV(0.0), FloatV(-0.0)}, {FloatV(5e-324), IntV(0)}},
-          {"str", Lit(5), {kStr}, {StrV("ab")}, {StrV("a"), StrV("abc"), BytesV("ab")}},
-          {"bytes", Lit(6), {kBytes}, {BytesV("ab")}, {BytesV("a"), StrV("ab")}},
-          {"None", Lit(7), {kNone}, {NoneV()}, {}},
-          {"smallest int", Lit(8), {kInt}, {IntV(INT64_MIN)}, {IntV(INT64_MIN + 1)}},
+          {"1", Lit(1), {IntV(1)}, {BoolV(true), IntV(2), FloatV(1.0)}, Slots{kInt}},
+          {"False", Lit(2), {BoolV(false)}, {BoolV(true), IntV(0)}, Slots{kBool}},
+          {"NaN admits nothing", Lit(3), {}, {FloatV(std::numeric_limits<double>::quiet_NaN())}, kNoSlot},
+          {"-0.0 is 0.0", Lit(4), {FloatV(0.0), FloatV(-0.0)}, {FloatV(5e-324), IntV(0)}, Slots{kFloat}},
+          {"str", Lit(5), {StrV("ab")}, {StrV("a"), StrV("abc"), BytesV("ab")}, Slots{kStr}},
+          {"bytes", Lit(6), {BytesV("ab")}, {BytesV("a"), StrV("ab")}, Slots{kBytes}},
+          {"None", Lit(7), {NoneV()}, {}, Slots{kNone}},
+          {"smallest int", Lit(8), {IntV(INT64_MIN)}, {IntV(INT64_MIN + 1)}, Slots{kInt}},
       },
       oracle);
 }
@@ -103,13 +81,13 @@ TEST(LowerNode, RewrittenTreesThatAreNotRefolded) {
   const ir::ConstraintList no_constraints;
   check_cases(
       {
-          {"union of one", RawUnion({IntN()}), {kBool, kInt}, {IntV(3), BoolV(true)}, {StrV("")}},
-          {"union of none", RawUnion({}), {}, {}, {NoneV(), IntV(0)}},
-          {"intersection of one", RawIntersection({StrN()}), {kStr}, {StrV("x")}, {IntV(0)}},
-          {"intersection of none", RawIntersection({}), kEverySlot, {NoneV(), StrV("x")}, {}},
-          {"refinement without constraints", SchemaNode::refinement(In(IntN()), no_constraints), {kBool, kInt},
-           {IntV(9), BoolV(false)}, {FloatV(0.0)}},
-          {"int meets str", RawIntersection({IntN(), StrN()}), {}, {}, {IntV(0), StrV("")}},
+          {"union of one", RawUnion({IntN()}), {IntV(3), BoolV(true)}, {StrV("")}, Slots{kBool, kInt}},
+          {"union of none", RawUnion({}), {}, {NoneV(), IntV(0)}, kNoSlot},
+          {"intersection of one", RawIntersection({StrN()}), {StrV("x")}, {IntV(0)}, Slots{kStr}},
+          {"intersection of none", RawIntersection({}), {NoneV(), StrV("x")}, {}, kEverySlot},
+          {"refinement without constraints", SchemaNode::refinement(In(IntN()), no_constraints),
+           {IntV(9), BoolV(false)}, {FloatV(0.0)}, Slots{kBool, kInt}},
+          {"int meets str", RawIntersection({IntN(), StrN()}), {}, {IntV(0), StrV("")}, kNoSlot},
       },
       oracle);
 }

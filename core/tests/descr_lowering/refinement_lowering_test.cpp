@@ -10,9 +10,8 @@
 
 #include "../ir/ir_test_support.hpp"
 #include "descr/emptiness.hpp"
-#include "descr/lowering.hpp"
+#include "lowering_cases.hpp"
 #include "table_oracle.hpp"
-#include "value_probe.hpp"
 
 namespace tessolin::descr {
 namespace {
@@ -25,31 +24,6 @@ using ir::SchemaNode;
 constexpr size_t kBool = 1, kInt = 2, kStr = 4, kBytes = 5;
 constexpr int64_t k2p53 = int64_t{1} << 53;
 const double kF2p53 = 9007199254740992.0;  // 2**53 as a float; the next float is 2**53 + 2
-
-Outcome<Descriptor> lower(const SchemaNode& n, ir::Oracle& oracle) {
-  uint32_t allowance = kLoweringAllowance;
-  return lower_node(n, oracle, allowance, kLoweringDepth);
-}
-
-struct Case {
-  std::string what;
-  SchemaNode node;
-  std::vector<Sample> in;
-  std::vector<Sample> out;
-};
-
-void check_cases(const std::vector<Case>& cases, ir::Oracle& oracle) {
-  for (const Case& c : cases) {
-    Outcome<Descriptor> d = lower(c.node, oracle);
-    ASSERT_TRUE(d.has_value()) << c.what;
-    for (const Sample& v : c.in) EXPECT_EQ(holds(*d, v), std::optional<bool>(true)) << c.what << " " << v.integer;
-    for (const Sample& v : c.out) EXPECT_EQ(holds(*d, v), std::optional<bool>(false)) << c.what << " " << v.integer;
-  }
-}
-
-void check_give_ups(const std::vector<std::pair<std::string, SchemaNode>>& cases, ir::Oracle& oracle) {
-  for (const auto& [what, node] : cases) EXPECT_FALSE(lower(node, oracle).has_value()) << what;
-}
 
 // Pool: ints, floats and odd constants the bound tests share.
 class RefinementTest : public ::testing::Test {
@@ -121,8 +95,9 @@ TEST_F(RefinementTest, Residues) {
            {IntV(9), IntV(0)}, {IntV(12), IntV(-3)}},
       },
       oracle);
-  Outcome<Descriptor> empty = lower(Refine(IntN(), {Constraint::ge(11), Constraint::le(12), Constraint::multiple_of(1)}),
-                                    oracle);
+  const SchemaNode none_in_range =
+      Refine(IntN(), {Constraint::ge(11), Constraint::le(12), Constraint::multiple_of(1)});
+  Outcome<Descriptor> empty = lower(none_in_range, oracle);
   ASSERT_TRUE(empty);
   EXPECT_EQ(descriptor_emptiness(*empty), Emptiness::Empty);  // no multiple of 10 in [7, 9]
   check_give_ups(

@@ -1,27 +1,27 @@
 // An oracle that answers the algebra's three questions (constraint values,
 // literal values, class answers) from tables a test fills, and every other
-// question non-committally, so the schema-level decisions leave constants
-// to the algebra. Counts the questions asked.
+// question as the IR tests' scripted oracle does (non-committally unless
+// scripted), so the schema-level decisions leave constants to the algebra.
+// Counts the questions asked.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <map>
-#include <span>
 #include <string>
 #include <vector>
 
+#include "../ir/ir_test_support.hpp"
 #include "ir/oracle.hpp"
 
 namespace tessolin::descr::testing {
 
 using ir::ClassAnswer;
 using ir::LiteralValue;
-using ir::OracleAnswer;
 using ir::SchemaNode;
 using ir::SlotKind;
 
-class TableOracle : public ir::Oracle {
+class TableOracle : public ir::testing::ScriptedOracle {
  public:
   std::map<uint64_t, LiteralValue> values;  // pool index -> value (slots 1 and 2)
   std::map<uint64_t, ClassAnswer> classes;  // pool index -> class answer (slot 3)
@@ -60,19 +60,6 @@ class TableOracle : public ir::Oracle {
     auto it = classes.find(i);
     return it == classes.end() ? ClassAnswer{} : it->second;
   }
-  OracleAnswer decide_subset(const SchemaNode&, const SchemaNode&) override { return OracleAnswer::Undecided; }
-  ir::ConstantOrder compare_constants(uint64_t, uint64_t) override { return ir::ConstantOrder::Unordered; }
-  OracleAnswer constants_disjoint(std::span<const uint64_t>, std::span<const uint64_t>) override {
-    return OracleAnswer::Undecided;
-  }
-  OracleAnswer integer_range_empty(uint64_t, bool, uint64_t, bool) override { return OracleAnswer::Undecided; }
-  OracleAnswer is_multiple(uint64_t, uint64_t) override { return OracleAnswer::Undecided; }
-  OracleAnswer class_hooks_standard(const SchemaNode&) override { return OracleAnswer::Undecided; }
-  SlotKind scalar_kind(uint64_t) override { return SlotKind::Unknown; }
-  OracleAnswer class_kind_matches(uint64_t, SlotKind) override { return OracleAnswer::Undecided; }
-  OracleAnswer class_kind_matches_strict(uint64_t, SlotKind) override { return OracleAnswer::Undecided; }
-  OracleAnswer builtin_within_class(SlotKind, uint64_t) override { return OracleAnswer::Undecided; }
-  OracleAnswer constants_distinct(uint64_t, uint64_t) override { return OracleAnswer::Undecided; }
 
  protected:
   virtual LiteralValue value_of(uint64_t i) {

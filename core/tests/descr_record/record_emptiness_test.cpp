@@ -1,6 +1,7 @@
 // Emptiness of record shapes: required keys, selectors decided together,
 // the True/1 and False/0 aliasing, and the finite None and bool kinds.
 #include "descr/fuel.hpp"
+#include "descr/literal_lowering.hpp"
 #include "record_test_support.hpp"
 
 namespace tessolin::descr {
@@ -141,6 +142,25 @@ TEST(ShapeEmptiness, GivesUpUndecidedNeverEmpty) {
   set_fuel(kUnlimitedFuel);
   EXPECT_EQ(e, Emptiness::Undecided);
   EXPECT_EQ(record_shape_emptiness(s), Emptiness::Inhabited);
+}
+
+// Ten keys each holding a different int, but only nine keys: the search
+// runs out of steps before it has tried every assignment, and says so.
+TEST(ShapeEmptiness, SearchOutOfStepsIsUndecided) {
+  std::map<LiteralKey, KeyEntry> keys;
+  for (int i = 0; i < 9; ++i) keys[StrK(std::string(1, static_cast<char>('a' + i)))] = Opt(nullptr);
+  std::vector<KeySelector> selectors;
+  for (int64_t i = 0; i < 9; ++i) selectors.push_back(Sel(key_kind::kStr, make_shared_descriptor(int_literal_descriptor(i))));
+  EXPECT_EQ(record_shape_emptiness(Closed(keys, selectors)), Emptiness::Inhabited);
+  selectors.push_back(Sel(key_kind::kStr, make_shared_descriptor(int_literal_descriptor(9))));
+  EXPECT_EQ(record_shape_emptiness(Closed(keys, selectors)), Emptiness::Undecided);
+  keys.erase(StrK("i"));
+  keys.erase(StrK("h"));
+  keys.erase(StrK("g"));
+  keys.erase(StrK("f"));
+  keys.erase(StrK("e"));
+  selectors.resize(6);  // six values, four keys: few enough to try every way
+  EXPECT_EQ(record_shape_emptiness(Closed(keys, selectors)), Emptiness::Empty);
 }
 
 // Against enumeration of every dict that could witness the shape: in this

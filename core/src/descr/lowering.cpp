@@ -88,7 +88,7 @@ Outcome<Descriptor> lower_node(const SchemaNode& node, ir::Oracle& oracle, uint3
     case NodeKind::Literal: return lower_literal(oracle.literal_value(node.number()));
     case NodeKind::Sequence: return lower_sequence_node(node, oracle, allowance, depth);
     case NodeKind::Collection: return lower_collection_node(node, oracle, allowance, depth);
-    case NodeKind::Record: return lower_record_node(node, oracle, allowance, depth);
+    case NodeKind::Record: return lower_record_node(node, oracle, allowance, below);
     case NodeKind::Union: return lower_union_members(node.members(), empty_descriptor(), oracle, allowance, below);
     case NodeKind::Intersection:
       return lower_intersection_members(node.members(), anything_descriptor(), oracle, allowance, below);

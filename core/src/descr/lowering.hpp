@@ -13,9 +13,9 @@
 // Literals, classes and attributes: literal_lowering.hpp,
 // class_lowering.hpp; refinements: refinement_lowering.hpp. Sequences,
 // collections and records lower through sequence_lowering.hpp and
-// record_lowering.hpp, which receive the node's own depth (its allowance
-// unit is spent and its depth checked here) and lower the children at
-// depth - 1.
+// record_lowering.hpp once the node's allowance unit is spent and its depth
+// checked here; sequences and collections receive the node's own depth,
+// records the depth of their children, as those headers say.
 // Tested by core/tests/descr_lowering.
 #pragma once
 

@@ -579,10 +579,14 @@ def _extend(children):
         st.tuples(st.sampled_from("abc"), children, st.booleans()), min_size=0, max_size=3,
         unique_by=lambda f: f[0],
     )
+    list_lengths = st.tuples(children, st.integers(0, 2), st.integers(0, 3))
     return st.one_of(
         children.map(lambda c: ("list", c)),
         pairs.map(lambda p: ("tuple", p)),
         children.map(lambda c: ("tuplevar", c)),
+        list_lengths.map(lambda t: ("llen", *t)),
+        children.map(lambda c: ("set", c)),
+        children.map(lambda c: ("frozenset", c)),
         pairs.map(lambda p: ("union", p)),
         fields.map(lambda f: ("record", tuple(f))),
     )
@@ -624,10 +628,58 @@ def annotation(tree):
         return tuple[tuple(annotation(t) for t in tree[1])]
     if tag == "tuplevar":
         return tuple[annotation(tree[1]), ...]
+    if tag == "llen":
+        return Annotated[list[annotation(tree[1])], at.MinLen(tree[2]), at.MaxLen(tree[3])]
+    if tag == "set":
+        return set[annotation(tree[1])]
+    if tag == "frozenset":
+        return frozenset[annotation(tree[1])]
     if tag == "union":
         return union(*(annotation(t) for t in tree[1]))
     assert tag == "record"
     return {(name if required else name + "?"): annotation(t) for name, t, required in tree[1]}
+
+
+# Subclasses the walk accepts as their base kinds; each is hashable, so a
+# set can hold their instances whatever they hold.
+class _SubList(list):
+    __hash__ = object.__hash__
+
+
+class _SubTuple(tuple):
+    __hash__ = object.__hash__
+
+
+class _SubSet(set):
+    __hash__ = object.__hash__
+
+
+class _SubFrozenSet(frozenset):
+    pass
+
+
+class _SubDict(dict):
+    __hash__ = object.__hash__
+
+
+_SUBCLASS = {list: _SubList, tuple: _SubTuple, set: _SubSet, frozenset: _SubFrozenSet, dict: _SubDict}
+
+
+def _hashable(x):
+    try:
+        hash(x)
+        return x
+    except TypeError:
+        return _SUBCLASS[type(x)](x)
+
+
+def _containers(items, make):
+    """Containers of the drawn items, plain or of a subclass of the kind."""
+    return st.tuples(items, st.booleans()).map(lambda t: (_SUBCLASS[make] if t[1] else make)(t[0]))
+
+
+def _set_items(tree):
+    return st.lists(values(tree), max_size=3).map(lambda xs: [_hashable(x) for x in xs])
 
 
 def values(tree):
@@ -651,11 +703,17 @@ def values(tree):
     if tag == "lit":
         return st.sampled_from(tree[1])
     if tag == "list":
-        return st.lists(values(tree[1]), max_size=3)
+        return _containers(st.lists(values(tree[1]), max_size=3), list)
+    if tag == "llen":
+        return _containers(st.lists(values(tree[1]), max_size=4), list)
     if tag == "tuple":
-        return st.tuples(*(values(t) for t in tree[1]))
+        return _containers(st.tuples(*(values(t) for t in tree[1])), tuple)
     if tag == "tuplevar":
-        return st.lists(values(tree[1]), max_size=3).map(tuple)
+        return _containers(st.lists(values(tree[1]), max_size=3), tuple)
+    if tag == "set":
+        return _containers(_set_items(tree[1]), set)
+    if tag == "frozenset":
+        return _containers(_set_items(tree[1]), frozenset)
     if tag == "union":
         return st.one_of(*(values(t) for t in tree[1]))
     assert tag == "record"
@@ -725,6 +783,11 @@ def widened(draw, tree):
         return draw(st.sampled_from([("tuple", items), ("tuplevar", ("union", items))]))
     if tag == "tuplevar":
         return ("tuplevar", draw(widened(tree[1])))
+    if tag == "llen":
+        child = draw(widened(tree[1]))
+        return draw(st.sampled_from([("llen", child, max(tree[2] - 1, 0), tree[3] + 1), ("list", child)]))
+    if tag in ("set", "frozenset"):
+        return (tag, draw(widened(tree[1])))
     if tag == "union":
         return ("union", tuple(draw(widened(t)) for t in tree[1]))
     if tag == "record":

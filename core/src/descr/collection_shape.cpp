@@ -3,7 +3,7 @@
 // (collection_shape.hpp). Private: the full shape list and the
 // meet-with-complements fold. Tested by core/tests/descr_sequence.
 #include "descr/collection_shape.hpp"
-#include "descr/fuel.hpp"
+#include "descr/pairwise_product.hpp"
 #include "descr/shared_descriptor.hpp"
 
 namespace tessolin::descr {
@@ -36,24 +36,14 @@ std::vector<CollectionShape> complement_collection_shape(const CollectionShape& 
 
 Outcome<std::vector<CollectionShape>> meet_collection_shapes(const std::vector<CollectionShape>& a,
                                                              const std::vector<CollectionShape>& b) {
-  if (a.empty() || b.empty()) return std::vector<CollectionShape>{};
-  std::vector<CollectionShape> product;
-  for (const CollectionShape& x : a) {
-    for (const CollectionShape& y : b) {
-      if (!spend_fuel()) return kGaveUp;
-      if (product.size() > kLineCompactionThreshold) {
-        Outcome<std::vector<CollectionShape>> compacted = compact_collection_shapes(std::move(product));
-        if (!compacted) return kGaveUp;
-        product = std::move(*compacted);
-      }
-      Outcome<OptionalDescriptor> bound = meet_labels(x.bound, y.bound);
-      if (!bound) return kGaveUp;
-      CollectionShape met{std::move(*bound), x.not_within};
-      met.not_within.insert(met.not_within.end(), y.not_within.begin(), y.not_within.end());
-      product.push_back(std::move(met));
-    }
-  }
-  return compact_collection_shapes(std::move(product));
+  auto meet_pair = [](const CollectionShape& x, const CollectionShape& y) -> Outcome<CollectionShape> {
+    Outcome<OptionalDescriptor> bound = meet_labels(x.bound, y.bound);
+    if (!bound) return kGaveUp;
+    CollectionShape met{std::move(*bound), x.not_within};
+    met.not_within.insert(met.not_within.end(), y.not_within.begin(), y.not_within.end());
+    return met;
+  };
+  return pairwise_product<CollectionShape>(a, b, meet_pair, compact_collection_shapes);
 }
 
 Outcome<std::vector<CollectionShape>> materialize_collection_negation(const CollectionDomain& d) {

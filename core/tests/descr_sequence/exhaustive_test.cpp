@@ -40,7 +40,7 @@ std::vector<SequenceAutomaton> small_tuple_automata() {
 
 std::vector<Value> universe_scalars() {
   return {Value::none(), Value::boolean(false), Value::boolean(true), Value::integer(1), Value::integer(2),
-          Value::integer(3), Value::str("a"), Value::str("b")};
+          Value::str("a"), Value::str("b")};
 }
 
 bool flag(std::optional<bool> m) {
@@ -60,7 +60,7 @@ TEST(SequenceExhaustive, ProductsAndComplementsAgainstMembership) {
     for (const Value& v : values)
       ASSERT_NE(flag(sequence_member(a, v.items)), flag(sequence_member(flipped, v.items))) << describe(v);
     for (size_t j = 0; j < automata.size(); ++j) {
-      if (++pair % 3 != 0) continue;  // a spread sample of the pairs
+      if (++pair % 5 != 0) continue;  // a spread sample of the pairs
       const SequenceAutomaton& b = automata[j];
       Outcome<SequenceAutomaton> met = sequence_product(a, b, CombineMode::Meet);
       Outcome<SequenceAutomaton> joined = sequence_product(a, b, CombineMode::Join);

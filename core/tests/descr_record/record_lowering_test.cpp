@@ -172,12 +172,15 @@ TEST_F(RecordLowering, EmptyRequiredFieldEmptiesTheSlot) {
   EXPECT_TRUE(optional.keys.empty());  // the same as the closed kind entry
 }
 
-TEST_F(RecordLowering, GivesUpOnRepeatedFieldsAndSpentAllowance) {
+TEST_F(RecordLowering, GivesUpOnRepeatedFieldsAllowanceAndDepth) {
   EXPECT_FALSE(lower(Rec({Field("a", NoneN()), Field("a", BoolN())})));
   uint32_t allowance = 1;  // the first field takes it
   EXPECT_FALSE(lower_record_node(Rec({Field("a", NoneN()), Field("b", NoneN())}), oracle, allowance, 4));
+  // `depth` is the depth of the record's fields and clause values.
   allowance = kLoweringAllowance;
   EXPECT_FALSE(lower_record_node(Rec({Field("a", NoneN())}), oracle, allowance, 0));
+  EXPECT_TRUE(lower_record_node(Rec({Field("a", NoneN())}), oracle, allowance, 1));
+  EXPECT_TRUE(lower_record_node(Rec({}), oracle, allowance, 0));
 }
 
 // {Literal[True]: None, bool: Any, Literal[1]: None}, less the dicts with

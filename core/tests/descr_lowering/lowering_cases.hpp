@@ -32,7 +32,9 @@ inline void check_cases(const std::vector<LoweringCase>& cases, ir::Oracle& orac
   for (const LoweringCase& c : cases) {
     Outcome<Descriptor> d = lower(c.node, oracle);
     ASSERT_TRUE(d.has_value()) << c.what;
-    if (c.slots) EXPECT_EQ(filled_slots(*d), *c.slots) << c.what;
+    if (c.slots) {
+      EXPECT_EQ(filled_slots(*d), *c.slots) << c.what;
+    }
     for (const Sample& v : c.in) EXPECT_EQ(holds(*d, v), std::optional<bool>(true)) << c.what << " " << v.integer;
     for (const Sample& v : c.out) EXPECT_EQ(holds(*d, v), std::optional<bool>(false)) << c.what << " " << v.integer;
   }

@@ -31,6 +31,10 @@ Descriptor float_literal_descriptor(double x) {
 
 Outcome<Descriptor> text_literal_descriptor(std::string_view bytes, SlotKind kind) {
   if (kind != SlotKind::Str && kind != SlotKind::Bytes) return kGaveUp;
+  // A literal of n bytes needs n + 2 states, and any product with it at
+  // least n + 1 pairs: past the product limit it could only give up later,
+  // after building an automaton as large as the text times its byte classes.
+  if (bytes.size() + 1 > kMaxProductStates) return kGaveUp;
   return single_line(kind, AutomatonDomain{literal_automaton(bytes)});
 }
 

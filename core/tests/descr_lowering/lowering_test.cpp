@@ -76,6 +76,15 @@ TEST(LowerNode, LiteralsTheOracleCannotDescribeGiveUp) {
   for (uint64_t i : {0u, 1u, 2u}) EXPECT_FALSE(lower(Lit(i), oracle).has_value()) << i;
 }
 
+// A text literal longer than any product can hold gives up before its
+// automaton is built; one byte shorter still lowers.
+TEST(LowerNode, TextLiteralsPastTheProductLimitGiveUp) {
+  TableOracle oracle;
+  oracle.set_str(0, std::string(4094, 'a')).set_bytes(1, std::string(4095, 'b'));
+  EXPECT_TRUE(lower(Lit(0), oracle).has_value());
+  EXPECT_FALSE(lower(Lit(1), oracle).has_value());
+}
+
 TEST(LowerNode, RewrittenTreesThatAreNotRefolded) {
   TableOracle oracle;
   const ir::ConstraintList no_constraints;

@@ -7,13 +7,14 @@
 #include "decide/work_budget.hpp"
 #include "ir/definitions.hpp"
 #include "ir/oracle.hpp"
+#include "limits/limits.hpp"
 
 namespace tessolin::decide {
 
 // Nesting of the recursive decisions past which they answer undecided. The
 // budget bounds the work but not the native stack: a recursive schema can
 // send the decisions through many levels before the budget is spent.
-inline constexpr uint32_t kMaxDecisionDepth = 400;
+inline constexpr uint32_t kMaxDecisionDepth = limits::kMaxDecisionDepth;
 
 struct DecisionContext {
   DecisionContext(ir::Oracle& o, ir::DefinitionsView defs, WorkBudget& b) noexcept

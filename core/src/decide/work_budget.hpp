@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "limits/limits.hpp"
+
 namespace tessolin::decide {
 
 // One counter per query, passed by reference through every nested decision
@@ -10,7 +12,7 @@ namespace tessolin::decide {
 // never a wrong answer.
 class WorkBudget {
  public:
-  static constexpr int32_t kQuerySteps = 1'000'000;
+  static constexpr int32_t kQuerySteps = limits::kDecisionSteps;
 
   WorkBudget() noexcept = default;
   explicit WorkBudget(int32_t steps) noexcept : steps_(steps < 0 ? 0 : steps) {}

@@ -16,9 +16,11 @@
 
 #include <cstdint>
 
+#include "limits/limits.hpp"
+
 namespace tessolin::descr {
 
-inline constexpr uint64_t kAlgebraFuel = 4096;
+inline constexpr uint64_t kAlgebraFuel = limits::kAlgebraFuel;
 inline constexpr uint64_t kUnlimitedFuel = UINT64_MAX;
 
 // The calling thread's fuel word.

@@ -25,15 +25,16 @@
 #include "descr/emptiness.hpp"
 #include "descr/record_shape.hpp"
 #include "descr/shared_descriptor.hpp"
+#include "limits/limits.hpp"
 
 namespace tessolin::descr {
 
 namespace {
 
 // Selectors decided together at most (one bit each in a witness mask).
-constexpr size_t kMaxSearchedSelectors = 64;
+constexpr size_t kMaxSearchedSelectors = limits::kMaxSearchedSelectors;
 // Witness choices tried by one search before it settles for Undecided.
-constexpr uint64_t kMaxWitnessSteps = 1024;
+constexpr uint64_t kMaxWitnessSteps = limits::kMaxWitnessSteps;
 // A candidate that is a fresh key, not one of the concrete keys.
 constexpr size_t kFreshKey = SIZE_MAX;
 // A concrete key that aliases no other.

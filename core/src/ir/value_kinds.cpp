@@ -1,12 +1,14 @@
 #include "ir/value_kinds.hpp"
 
+#include "limits/limits.hpp"
+
 namespace tessolin::ir {
 
 namespace {
 
 // Nesting these functions follow (members, inners, bases, element schemas)
 // before they give the answer that claims nothing.
-constexpr int kKindDepthLimit = 256;
+constexpr int kKindDepthLimit = limits::kKindArgumentDepth;
 
 KindMaskResult mask_at(const SchemaNode& n, int depth) {
   if (depth > kKindDepthLimit) return KindMaskResult::none();

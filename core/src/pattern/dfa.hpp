@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "limits/limits.hpp"
+
 #include "pattern/nfa.hpp"
 
 namespace tessolin::pattern {
@@ -30,7 +32,7 @@ enum class DfaStatus { kBuilt, kTooManyStates, kTooLarge, kUnicodeWordAssertion 
 struct DfaLimits {
   uint32_t max_states;
   size_t max_table_bytes;
-  uint64_t max_work = 50'000'000;  // closure steps, so that a refused build stays cheap
+  uint64_t max_work = limits::kPatternDfaWork;  // closure steps, so that a refused build stays cheap
   // Past the state or table limit, keep what was built and route the missing
   // transitions to Dfa::unbuilt instead of failing.
   bool partial = false;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "limits/limits.hpp"
+
 namespace tessolin::pattern {
 
 struct Options {
@@ -14,13 +16,13 @@ struct Options {
   // Nesting levels taken by the wrapper the pattern is matched in: 2 for the
   // anchored full match of validation, 1 for a bare non-capturing group.
   uint32_t wrapper_depth = 2;
-  uint32_t nest_limit = 250;
+  uint32_t nest_limit = limits::kPatternNesting;
   // Estimated heap size of the compiled automaton (states and transitions).
-  size_t size_limit = 10 * 1024 * 1024;
+  size_t size_limit = limits::kPatternSizeBytes;
   // The matcher's deterministic automaton is built at compile time when it
   // stays within these; otherwise matching simulates the automaton instead.
-  uint32_t dfa_state_limit = 10000;
-  size_t dfa_table_limit = 2 * 1024 * 1024;
+  uint32_t dfa_state_limit = limits::kPatternDfaStates;
+  size_t dfa_table_limit = limits::kPatternDfaTableBytes;
 };
 
 // The engine's refusal of a pattern: a message of our own, ready to embed.

@@ -40,7 +40,7 @@ thread_local uint64_t t_impure = 0;
 // the few that pass their argument through (a qualifier, a NewType), so a
 // build past four times the node limit spans more nodes than the limit
 // allows, short of a member absorbed by a union with Any.
-constexpr uint64_t kCompileWorkLimit = 4 * ir::kMaxSchemaNodes;
+constexpr uint64_t kCompileWorkLimit = limits::kCompileWorkLimit;
 
 [[noreturn]] void refuse(const std::string& text) { py::raise(PyExc_NotImplementedError, text); }
 

@@ -16,12 +16,13 @@
 #include "binding/ref.hpp"
 #include "compile/compile_context.hpp"
 #include "ir/node.hpp"
+#include "limits/limits.hpp"
 
 namespace tessolin::build {
 
 // compile_annotation calls that may be active at once on one thread; the
 // next nested call is refused with NotImplementedError naming this number.
-inline constexpr uint64_t kMaxCompileDepth = 129;
+inline constexpr uint64_t kMaxCompileDepth = limits::kMaxCompileDepth;
 
 // Compiles any Python object (borrowed) into ctx.
 ir::SchemaNode compile_annotation(CompileContext& ctx, PyObject* x);

@@ -9,6 +9,7 @@
 #include "check/run_walk.hpp"
 #include "handles/typing_handles.hpp"
 #include "oracle/class_facts.hpp"
+#include "limits/limits.hpp"
 
 namespace tessolin::oracle {
 
@@ -24,7 +25,7 @@ using py::PyRef;
 namespace {
 
 // More members than this and an enum class is not enumerated.
-constexpr size_t kMaxEnumMembers = 512;
+constexpr size_t kMaxEnumMembers = limits::kMaxEnumMembers;
 
 constinit py::InternedName kAdd{"__add__"};
 constinit py::InternedName kSub{"__sub__"};

@@ -10,16 +10,17 @@
 
 #include "binding/ref.hpp"
 #include "ir/node.hpp"
+#include "limits/limits.hpp"
 
 namespace tessolin::py {
 
 // Output past this many bytes is cut: every further part is written as the
 // elision marker, so text of shared parts written out at each place they are
 // reached stays bounded.
-inline constexpr std::size_t kAnnotationTextLimit = std::size_t{1} << 20;
+inline constexpr std::size_t kAnnotationTextLimit = limits::kAnnotationTextBytes;
 inline constexpr const char* kElision = "<...>";
 // Nodes nested deeper than this are elided.
-inline constexpr uint64_t kRenderDepthLimit = 200;
+inline constexpr uint64_t kRenderDepthLimit = limits::kAnnotationTextDepth;
 
 // The annotation text of `node` with its pool objects and definitions, at
 // depth 0 with no open recursive definition. Never raises; leaves no Python

@@ -8,11 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "limits/limits.hpp"
+
 namespace tessolin::py {
 
 // Characters (scalar values, not bytes) kept of a rendered value or error
 // text; a longer text becomes its first 80 characters and "...".
-inline constexpr std::size_t kViolationTextLimit = 80;
+inline constexpr std::size_t kViolationTextLimit = limits::kValueTextChars;
 
 // The text of any object: lists, tuples, dicts, sets, frozensets and their
 // subclasses through value_repr(), everything else through repr(); cut with

@@ -16,6 +16,7 @@
 #include "ir/constructors.hpp"
 #include "ir/node_walk.hpp"
 #include "render/value_text.hpp"
+#include "limits/limits.hpp"
 
 namespace tessolin::build {
 
@@ -25,7 +26,7 @@ using ir::Constraint;
 using ir::ConstraintKind;
 using ir::NodeKind;
 
-constexpr uint64_t kMaxGroupDepth = 7;
+constexpr uint64_t kMaxGroupDepth = limits::kMaxMetadataGroupDepth;
 
 constinit py::InternedName kGroupedName{"__is_annotated_types_grouped_metadata__"};
 constinit py::InternedName kModuleName{"__module__"};

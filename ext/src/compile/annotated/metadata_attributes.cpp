@@ -3,6 +3,7 @@
 #include "binding/error.hpp"
 #include "binding/interned.hpp"
 #include "handles/typing_handles.hpp"
+#include "limits/limits.hpp"
 
 namespace tessolin::build {
 
@@ -17,7 +18,7 @@ constinit py::InternedName kGetattrName{"__getattr__"};
 constinit py::InternedName kDictName{"__dict__"};
 
 // The cache never grows past 256 types.
-constexpr Py_ssize_t kMaskCacheLimit = 255;
+constexpr Py_ssize_t kMaskCacheLimit = limits::kMetadataTypeCacheSize;
 
 bool has_attribute(PyObject* obj, PyObject* name) {
     PyObject* found = nullptr;

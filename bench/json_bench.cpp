@@ -95,8 +95,7 @@ void measure(const char* name, const std::string& text) {
     DiscardingBuilder b;
     if (parse_json(text, b)) std::abort();
   });
-  std::printf("%-8s %6.1f MB  values %7.1f MB/s  grammar only %7.1f MB/s\n", name, text.size() / 1e6, values,
-              grammar);
+  std::printf("%-8s %6.1f MB  values %7.1f MB/s  grammar only %7.1f MB/s\n", name, text.size() / 1e6, values, grammar);
 }
 
 }  // namespace

@@ -42,42 +42,40 @@ namespace tessolin::compat {
 
 static_assert(sizeof(long long) == sizeof(int64_t));
 
-inline PyObject* PyLong_FromInt64(int64_t value) noexcept {
-    return PyLong_FromLongLong(static_cast<long long>(value));
-}
+inline PyObject* PyLong_FromInt64(int64_t value) noexcept { return PyLong_FromLongLong(static_cast<long long>(value)); }
 
 inline int PyLong_AsInt64(PyObject* obj, int64_t* value) noexcept {
-    long long v = PyLong_AsLongLong(obj);
-    if (v == -1 && PyErr_Occurred()) return -1;
-    *value = static_cast<int64_t>(v);
-    return 0;
+  long long v = PyLong_AsLongLong(obj);
+  if (v == -1 && PyErr_Occurred()) return -1;
+  *value = static_cast<int64_t>(v);
+  return 0;
 }
 
 inline int PyIter_NextItem(PyObject* iter, PyObject** item) noexcept {
-    if (!PyIter_Check(iter)) {
-        *item = nullptr;
-        PyErr_Format(PyExc_TypeError, "expected an iterator, got '%T'", iter);
-        return -1;
-    }
-    *item = PyIter_Next(iter);
-    if (*item != nullptr) return 1;
-    return PyErr_Occurred() ? -1 : 0;
+  if (!PyIter_Check(iter)) {
+    *item = nullptr;
+    PyErr_Format(PyExc_TypeError, "expected an iterator, got '%T'", iter);
+    return -1;
+  }
+  *item = PyIter_Next(iter);
+  if (*item != nullptr) return 1;
+  return PyErr_Occurred() ? -1 : 0;
 }
 
 inline int PyUnicode_Equal(PyObject* a, PyObject* b) noexcept {
-    if (!PyUnicode_Check(a)) {
-        PyErr_Format(PyExc_TypeError, "first argument must be str, not %T", a);
-        return -1;
-    }
-    if (!PyUnicode_Check(b)) {
-        PyErr_Format(PyExc_TypeError, "second argument must be str, not %T", b);
-        return -1;
-    }
-    if (a == b) return 1;
-    if (PyUnicode_GET_LENGTH(a) != PyUnicode_GET_LENGTH(b) || PyUnicode_KIND(a) != PyUnicode_KIND(b)) {
-        return 0;
-    }
-    return PyUnicode_Compare(a, b) == 0 ? 1 : 0;
+  if (!PyUnicode_Check(a)) {
+    PyErr_Format(PyExc_TypeError, "first argument must be str, not %T", a);
+    return -1;
+  }
+  if (!PyUnicode_Check(b)) {
+    PyErr_Format(PyExc_TypeError, "second argument must be str, not %T", b);
+    return -1;
+  }
+  if (a == b) return 1;
+  if (PyUnicode_GET_LENGTH(a) != PyUnicode_GET_LENGTH(b) || PyUnicode_KIND(a) != PyUnicode_KIND(b)) {
+    return 0;
+  }
+  return PyUnicode_Compare(a, b) == 0 ? 1 : 0;
 }
 
 // The writer accumulates UTF-8; a lone surrogate is stored in its 3-byte

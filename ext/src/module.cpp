@@ -31,7 +31,7 @@ constexpr const char* kModuleDoc =
 // Step 11: add the `Validator` class (the validator component provides its
 // type object).
 void add_validator_class(PyObject* module) {
-    module_add(module, "Validator", PyRef::borrow(reinterpret_cast<PyObject*>(validator_type())));
+  module_add(module, "Validator", PyRef::borrow(reinterpret_cast<PyObject*>(validator_type())));
 }
 
 // Step 12: add the module functions `union`, `intersection`, `complement`,
@@ -40,36 +40,36 @@ void add_module_functions(PyObject* module) { add_combinator_functions(module); 
 
 // Step 13: add `anything` (over the shared Anything node), then `nothing`.
 void add_validator_constants(PyObject* module) {
-    module_add(module, "anything", make_anything_validator());
-    module_add(module, "nothing", make_nothing_validator());
+  module_add(module, "anything", make_anything_validator());
+  module_add(module, "nothing", make_nothing_validator());
 }
 
 void add_limits(PyObject* module) {
-    module_add(module, "MAX_SCHEMA_DEPTH", PyRef::check(PyLong_FromUnsignedLongLong(ir::kMaxSchemaDepth)));
-    module_add(module, "MAX_DEFINITIONS", PyRef::check(PyLong_FromUnsignedLongLong(ir::kMaxDefinitions)));
-    module_add(module, "MAX_SCHEMA_NODES", PyRef::check(PyLong_FromUnsignedLongLong(ir::kMaxSchemaNodes)));
+  module_add(module, "MAX_SCHEMA_DEPTH", PyRef::check(PyLong_FromUnsignedLongLong(ir::kMaxSchemaDepth)));
+  module_add(module, "MAX_DEFINITIONS", PyRef::check(PyLong_FromUnsignedLongLong(ir::kMaxDefinitions)));
+  module_add(module, "MAX_SCHEMA_NODES", PyRef::check(PyLong_FromUnsignedLongLong(ir::kMaxSchemaNodes)));
 }
 
 void init_module(PyObject* module) {
-    module_add(module, "__version__", PyRef::check(PyUnicode_FromString("0.0.12")));
-    module_add(module, "_debug_build", PyRef::borrow(Py_False));
-    // Creates ValidationError on first use in the process, runs the hook
-    // module and installs __getattr__ / __reduce__ on the class.
-    install_validation_error_hooks();
-    module_add(module, "ValidationError", PyRef::borrow(validation_error_type()));
-    add_validator_class(module);
-    add_module_functions(module);
-    add_validator_constants(module);
-    add_limits(module);
+  module_add(module, "__version__", PyRef::check(PyUnicode_FromString("0.0.12")));
+  module_add(module, "_debug_build", PyRef::borrow(Py_False));
+  // Creates ValidationError on first use in the process, runs the hook
+  // module and installs __getattr__ / __reduce__ on the class.
+  install_validation_error_hooks();
+  module_add(module, "ValidationError", PyRef::borrow(validation_error_type()));
+  add_validator_class(module);
+  add_module_functions(module);
+  add_validator_constants(module);
+  add_limits(module);
 }
 
 void module_exec(PyObject* module) {
-    if (module == nullptr) {
-        if (PyErr_Occurred()) throw PythonError{};
-        throw InternalError("module execution was handed no module");
-    }
-    if (!PyModule_Check(module)) raise_not_instance(module, "module");
-    init_module(module);
+  if (module == nullptr) {
+    if (PyErr_Occurred()) throw PythonError{};
+    throw InternalError("module execution was handed no module");
+  }
+  if (!PyModule_Check(module)) raise_not_instance(module, "module");
+  init_module(module);
 }
 
 PyModuleDef_Slot module_slots[] = {
@@ -82,21 +82,11 @@ PyModuleDef_Slot module_slots[] = {
 };
 
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT,
-    "_tessolin",
-    kModuleDoc,
-    0,
-    nullptr,
-    module_slots,
-    nullptr,
-    nullptr,
-    nullptr,
+    PyModuleDef_HEAD_INIT, "_tessolin", kModuleDoc, 0, nullptr, module_slots, nullptr, nullptr, nullptr,
 };
 
 }  // namespace
 
 }  // namespace tessolin::py
 
-PyMODINIT_FUNC PyInit__tessolin(void) {
-    return PyModuleDef_Init(&tessolin::py::module_def);
-}
+PyMODINIT_FUNC PyInit__tessolin(void) { return PyModuleDef_Init(&tessolin::py::module_def); }

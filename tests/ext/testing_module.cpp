@@ -28,67 +28,69 @@ namespace {
 // --- helpers -----------------------------------------------------------------
 
 std::string utf8_of(PyObject* str) {
-    arg_str("text", str);
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(str, &size);
-    if (utf8 != nullptr) return std::string(utf8, static_cast<std::size_t>(size));
-    PyErr_Clear();
-    PyRef bytes = PyRef::check(PyUnicode_AsEncodedString(str, "utf-8", "surrogatepass"));
-    return std::string(PyBytes_AS_STRING(bytes.get()), static_cast<std::size_t>(PyBytes_GET_SIZE(bytes.get())));
+  arg_str("text", str);
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(str, &size);
+  if (utf8 != nullptr) return std::string(utf8, static_cast<std::size_t>(size));
+  PyErr_Clear();
+  PyRef bytes = PyRef::check(PyUnicode_AsEncodedString(str, "utf-8", "surrogatepass"));
+  return std::string(PyBytes_AS_STRING(bytes.get()), static_cast<std::size_t>(PyBytes_GET_SIZE(bytes.get())));
 }
 
 PyRef to_str(const std::string& text) { return text_to_str(text); }
 
 // Codes are static text in a Violation; keep the test's codes for good.
 const char* static_code(const std::string& code) {
-    static std::mutex lock;
-    static std::set<std::string>* codes = new std::set<std::string>;
-    std::lock_guard<std::mutex> guard(lock);  // no Python call under it
-    return codes->insert(code).first->c_str();
+  static std::mutex lock;
+  static std::set<std::string>* codes = new std::set<std::string>;
+  std::lock_guard<std::mutex> guard(lock);  // no Python call under it
+  return codes->insert(code).first->c_str();
 }
 
 // A path step: str -> Key, int -> Int (BigInt beyond 64 bits), [n] -> Index.
 PathSegment to_segment(PyObject* item) {
-    if (PyUnicode_Check(item)) return PathSegment::key(utf8_of(item));
-    if (PyList_Check(item)) {
-        PyRef n = PyRef::check(PyList_GetItemRef(item, 0));
-        unsigned long long v = PyLong_AsUnsignedLongLong(n.get());
-        if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) throw PythonError{};
-        return PathSegment::index(v);
-    }
-    if (PyLong_Check(item)) {
-        int64_t v = 0;
-        if (compat::PyLong_AsInt64(item, &v) == 0) return PathSegment::int_key(v);
-        PyErr_Clear();
-        PyRef text = PyRef::check(PyObject_Str(item));
-        return PathSegment::big_int_key(utf8_of(text.get()));
-    }
-    raise_type_error("path steps are str, int or [index]");
+  if (PyUnicode_Check(item)) return PathSegment::key(utf8_of(item));
+  if (PyList_Check(item)) {
+    PyRef n = PyRef::check(PyList_GetItemRef(item, 0));
+    unsigned long long v = PyLong_AsUnsignedLongLong(n.get());
+    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) throw PythonError{};
+    return PathSegment::index(v);
+  }
+  if (PyLong_Check(item)) {
+    int64_t v = 0;
+    if (compat::PyLong_AsInt64(item, &v) == 0) return PathSegment::int_key(v);
+    PyErr_Clear();
+    PyRef text = PyRef::check(PyObject_Str(item));
+    return PathSegment::big_int_key(utf8_of(text.get()));
+  }
+  raise_type_error("path steps are str, int or [index]");
 }
 
 // violations: a sequence of (path, expected, value, code).
 std::vector<Violation> to_violations(PyObject* spec) {
-    PyRef seq = PyRef::check(PySequence_Tuple(spec));
-    std::vector<Violation> out;
-    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(seq.get()); ++i) {
-        PyRef item = PyRef::check(PySequence_Tuple(PyTuple_GET_ITEM(seq.get(), i)));
-        if (PyTuple_GET_SIZE(item.get()) != 4) raise_type_error("a violation is (path, expected, value, code)");
-        PyRef path = PyRef::check(PySequence_Tuple(PyTuple_GET_ITEM(item.get(), 0)));
-        Violation v{{}, utf8_of(PyTuple_GET_ITEM(item.get(), 1)), utf8_of(PyTuple_GET_ITEM(item.get(), 2)),
-                    static_code(utf8_of(PyTuple_GET_ITEM(item.get(), 3)))};
-        for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(path.get()); ++k) {
-            v.path.push_back(to_segment(PyTuple_GET_ITEM(path.get(), k)));
-        }
-        out.push_back(std::move(v));
+  PyRef seq = PyRef::check(PySequence_Tuple(spec));
+  std::vector<Violation> out;
+  for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(seq.get()); ++i) {
+    PyRef item = PyRef::check(PySequence_Tuple(PyTuple_GET_ITEM(seq.get(), i)));
+    if (PyTuple_GET_SIZE(item.get()) != 4) raise_type_error("a violation is (path, expected, value, code)");
+    PyRef path = PyRef::check(PySequence_Tuple(PyTuple_GET_ITEM(item.get(), 0)));
+    Violation v{{},
+                utf8_of(PyTuple_GET_ITEM(item.get(), 1)),
+                utf8_of(PyTuple_GET_ITEM(item.get(), 2)),
+                static_code(utf8_of(PyTuple_GET_ITEM(item.get(), 3)))};
+    for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(path.get()); ++k) {
+      v.path.push_back(to_segment(PyTuple_GET_ITEM(path.get(), k)));
     }
-    return out;
+    out.push_back(std::move(v));
+  }
+  return out;
 }
 
 PyRef tuple_of(std::initializer_list<PyObject*> items) {
-    PyRef t = PyRef::check(PyTuple_New(static_cast<Py_ssize_t>(items.size())));
-    Py_ssize_t i = 0;
-    for (PyObject* o : items) PyTuple_SET_ITEM(t.get(), i++, Py_XNewRef(o ? o : Py_None));
-    return t;
+  PyRef t = PyRef::check(PyTuple_New(static_cast<Py_ssize_t>(items.size())));
+  Py_ssize_t i = 0;
+  for (PyObject* o : items) PyTuple_SET_ITEM(t.get(), i++, Py_XNewRef(o ? o : Py_None));
+  return t;
 }
 
 // --- error model -------------------------------------------------------------
@@ -100,10 +102,10 @@ PyRef raise_error(PyObject*, PyObject* arg) { raise_validation_error(to_violatio
 PyRef json_invalid(PyObject*, PyObject* arg) { return json_invalid_error(utf8_of(arg)); }
 
 PyRef violation_line(PyObject*, PyObject* arg) {
-    std::vector<Violation> v = to_violations(arg);
-    std::string line;
-    write_violation_line(v.at(0), line);
-    return to_str(line);
+  std::vector<Violation> v = to_violations(arg);
+  std::string line;
+  write_violation_line(v.at(0), line);
+  return to_str(line);
 }
 
 // --- value text --------------------------------------------------------------
@@ -117,8 +119,7 @@ PyRef shorten_text_fn(PyObject*, PyObject* arg) { return to_str(shorten_text(utf
 // --- argument parsing ----------------------------------------------------------
 
 constexpr Signature<2> kValidateSig{
-    "Validator.validate()",
-    {{{"obj", ParamKind::PositionalOnly, true}, {"fail_fast", ParamKind::KeywordOnly, false}}}};
+    "Validator.validate()", {{{"obj", ParamKind::PositionalOnly, true}, {"fail_fast", ParamKind::KeywordOnly, false}}}};
 constexpr Signature<1> kIsValidSig{"Validator.is_valid()", {{{"obj", ParamKind::PositionalOnly, true}}}};
 constexpr Signature<1> kDeepcopySig{"Validator.__deepcopy__()", {{{"_memo", ParamKind::PositionalOrKeyword, true}}}};
 constexpr Signature<0> kUnionSig{"union()", {}, true};
@@ -130,41 +131,41 @@ constexpr Signature<0> kNoneSig{"none()", {}};
 constexpr Signature<1> kNewSig{"Validator.__new__()", {{{"schema", ParamKind::PositionalOnly, true}}}};
 
 PyRef sample_validate(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    auto a = parse_fastcall(kValidateSig, args, nargs, kwnames);
-    bool fail_fast = a[1] ? arg_bool("fail_fast", a[1]) : false;
-    return tuple_of({a[0], fail_fast ? Py_True : Py_False});
+  auto a = parse_fastcall(kValidateSig, args, nargs, kwnames);
+  bool fail_fast = a[1] ? arg_bool("fail_fast", a[1]) : false;
+  return tuple_of({a[0], fail_fast ? Py_True : Py_False});
 }
 
 PyRef sample_is_valid(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    auto a = parse_fastcall(kIsValidSig, args, nargs, kwnames);
-    return tuple_of({a[0]});
+  auto a = parse_fastcall(kIsValidSig, args, nargs, kwnames);
+  return tuple_of({a[0]});
 }
 
 PyRef sample_deepcopy(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    auto a = parse_fastcall(kDeepcopySig, args, nargs, kwnames);
-    return tuple_of({a[0]});
+  auto a = parse_fastcall(kDeepcopySig, args, nargs, kwnames);
+  return tuple_of({a[0]});
 }
 
 PyRef sample_union(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    auto a = parse_fastcall(kUnionSig, args, nargs, kwnames);
-    PyRef t = PyRef::check(PyTuple_New(a.extra_count));
-    for (Py_ssize_t i = 0; i < a.extra_count; ++i) PyTuple_SET_ITEM(t.get(), i, Py_NewRef(a.extra[i]));
-    return t;
+  auto a = parse_fastcall(kUnionSig, args, nargs, kwnames);
+  PyRef t = PyRef::check(PyTuple_New(a.extra_count));
+  for (Py_ssize_t i = 0; i < a.extra_count; ++i) PyTuple_SET_ITEM(t.get(), i, Py_NewRef(a.extra[i]));
+  return t;
 }
 
 PyRef sample_three(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    auto a = parse_fastcall(kThreeSig, args, nargs, kwnames);
-    return tuple_of({a[0], a[1], a[2]});
+  auto a = parse_fastcall(kThreeSig, args, nargs, kwnames);
+  return tuple_of({a[0], a[1], a[2]});
 }
 
 PyRef sample_none(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    parse_fastcall(kNoneSig, args, nargs, kwnames);
-    return PyRef::borrow(Py_None);
+  parse_fastcall(kNoneSig, args, nargs, kwnames);
+  return PyRef::borrow(Py_None);
 }
 
 PyRef sample_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
-    auto a = parse_tuple_dict(kNewSig, args, kwargs);
-    return tuple_of({a[0]});
+  auto a = parse_tuple_dict(kNewSig, args, kwargs);
+  return tuple_of({a[0]});
 }
 
 // --- boundary conversion -------------------------------------------------------
@@ -181,24 +182,24 @@ PyRef failures_type_fn(PyObject*) { return PyRef::borrow(reinterpret_cast<PyObje
 
 // "<" + str(obj) + U+D800 + repr(obj) + ">" through the str writer.
 PyRef writer_sample(PyObject*, PyObject* arg) {
-    compat::PyUnicodeWriter* w = compat::PyUnicodeWriter_Create(0);
-    if (w == nullptr) throw PythonError{};
-    if (compat::PyUnicodeWriter_WriteUTF8(w, "<", -1) < 0 || compat::PyUnicodeWriter_WriteStr(w, arg) < 0 ||
-        compat::PyUnicodeWriter_WriteChar(w, 0xD800) < 0 || compat::PyUnicodeWriter_WriteRepr(w, arg) < 0 ||
-        compat::PyUnicodeWriter_WriteUTF8(w, ">\xff", 1) < 0) {
-        compat::PyUnicodeWriter_Discard(w);
-        throw PythonError{};
-    }
-    return PyRef::check(compat::PyUnicodeWriter_Finish(w));
+  compat::PyUnicodeWriter* w = compat::PyUnicodeWriter_Create(0);
+  if (w == nullptr) throw PythonError{};
+  if (compat::PyUnicodeWriter_WriteUTF8(w, "<", -1) < 0 || compat::PyUnicodeWriter_WriteStr(w, arg) < 0 ||
+      compat::PyUnicodeWriter_WriteChar(w, 0xD800) < 0 || compat::PyUnicodeWriter_WriteRepr(w, arg) < 0 ||
+      compat::PyUnicodeWriter_WriteUTF8(w, ">\xff", 1) < 0) {
+    compat::PyUnicodeWriter_Discard(w);
+    throw PythonError{};
+  }
+  return PyRef::check(compat::PyUnicodeWriter_Finish(w));
 }
 
 PyRef writer_bad_utf8(PyObject*) {
-    compat::PyUnicodeWriter* w = compat::PyUnicodeWriter_Create(0);
-    if (w == nullptr) throw PythonError{};
-    int rc = compat::PyUnicodeWriter_WriteUTF8(w, "a\xed\xa0\x80", 4);
-    compat::PyUnicodeWriter_Discard(w);
-    if (rc < 0) throw PythonError{};
-    return PyRef::borrow(Py_None);
+  compat::PyUnicodeWriter* w = compat::PyUnicodeWriter_Create(0);
+  if (w == nullptr) throw PythonError{};
+  int rc = compat::PyUnicodeWriter_WriteUTF8(w, "a\xed\xa0\x80", 4);
+  compat::PyUnicodeWriter_Discard(w);
+  if (rc < 0) throw PythonError{};
+  return PyRef::borrow(Py_None);
 }
 
 // --- once-cells ----------------------------------------------------------------
@@ -208,17 +209,17 @@ OnceCell<PyRef> g_cells[kCells];
 
 // once_get(index, builder): the value of cell `index`, built by builder().
 PyRef once_get(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
-    if (nargs != 2) raise_type_error("once_get(index, builder)");
-    long index = PyLong_AsLong(args[0]);
-    if (index == -1 && PyErr_Occurred()) throw PythonError{};
-    if (index < 0 || index >= kCells) raise_value_error("no such cell");
-    PyObject* builder = args[1];
-    return g_cells[index].get([builder] { return PyRef::check(PyObject_CallNoArgs(builder)); }).dup();
+  if (nargs != 2) raise_type_error("once_get(index, builder)");
+  long index = PyLong_AsLong(args[0]);
+  if (index == -1 && PyErr_Occurred()) throw PythonError{};
+  if (index < 0 || index >= kCells) raise_value_error("no such cell");
+  PyObject* builder = args[1];
+  return g_cells[index].get([builder] { return PyRef::check(PyObject_CallNoArgs(builder)); }).dup();
 }
 
 PyRef once_get_fastcall(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    if (kwnames != nullptr && PyTuple_GET_SIZE(kwnames) != 0) raise_type_error("no keywords");
-    return once_get(self, args, nargs);
+  if (kwnames != nullptr && PyTuple_GET_SIZE(kwnames) != 0) raise_type_error("no keywords");
+  return once_get(self, args, nargs);
 }
 
 constexpr int kFastKw = METH_FASTCALL | METH_KEYWORDS;
@@ -254,21 +255,21 @@ PyMethodDef g_methods[] = {
 
 // A class whose constructor parses like Validator.__new__.
 PyRef make_sample_type() {
-    static PyType_Slot slots[] = {
-        type_slot(Py_tp_new, &slot_new<&sample_new>),
-        {0, nullptr},
-    };
-    static PyType_Spec spec = {"_tessolin_testing.Sample", static_cast<int>(sizeof(PyObject)), 0,
-                               Py_TPFLAGS_DEFAULT, slots};
-    return create_heap_type(&spec);
+  static PyType_Slot slots[] = {
+      type_slot(Py_tp_new, &slot_new<&sample_new>),
+      {0, nullptr},
+  };
+  static PyType_Spec spec = {"_tessolin_testing.Sample", static_cast<int>(sizeof(PyObject)), 0, Py_TPFLAGS_DEFAULT,
+                             slots};
+  return create_heap_type(&spec);
 }
 
 void testing_exec(PyObject* module) {
-    install_validation_error_hooks();
-    check(PyModule_AddObjectRef(module, "ValidationError", validation_error_type()));
-    PyRef sample = make_sample_type();
-    check(PyModule_AddObjectRef(module, "Sample", sample.get()));
-    check(PyModule_AddFunctions(module, g_methods));
+  install_validation_error_hooks();
+  check(PyModule_AddObjectRef(module, "ValidationError", validation_error_type()));
+  PyRef sample = make_sample_type();
+  check(PyModule_AddObjectRef(module, "Sample", sample.get()));
+  check(PyModule_AddFunctions(module, g_methods));
 }
 
 PyModuleDef_Slot g_slots[] = {
@@ -278,8 +279,8 @@ PyModuleDef_Slot g_slots[] = {
     {0, nullptr},
 };
 
-PyModuleDef g_def = {PyModuleDef_HEAD_INIT, "_tessolin_testing", nullptr, 0, nullptr, g_slots,
-                     nullptr, nullptr, nullptr};
+PyModuleDef g_def = {
+    PyModuleDef_HEAD_INIT, "_tessolin_testing", nullptr, 0, nullptr, g_slots, nullptr, nullptr, nullptr};
 
 }  // namespace
 

@@ -9,8 +9,8 @@ using ir::SchemaNode;
 
 namespace {
 
-Relation one_direction(const SchemaNode& a, const SchemaNode& b, ir::DefinitionsView definitions,
-                       ir::Oracle& oracle, WorkBudget& budget) {
+Relation one_direction(const SchemaNode& a, const SchemaNode& b, ir::DefinitionsView definitions, ir::Oracle& oracle,
+                       WorkBudget& budget) {
   DecisionContext ctx(oracle, definitions, budget);
   AssumedPairs assumed;
   Relation r = decide_inclusion(a, b, ctx, assumed);

@@ -19,12 +19,11 @@
 namespace tessolin::decide {
 
 // Empty and Inhabited are proofs.
-Emptiness is_empty(const ir::SchemaNode& root, ir::DefinitionsView definitions, ir::Oracle& oracle,
-                   WorkBudget& budget);
+Emptiness is_empty(const ir::SchemaNode& root, ir::DefinitionsView definitions, ir::Oracle& oracle, WorkBudget& budget);
 
 // Whether every value of a lies in b.
-Relation relation(const ir::SchemaNode& a, const ir::SchemaNode& b, ir::DefinitionsView definitions,
-                  ir::Oracle& oracle, WorkBudget& budget);
+Relation relation(const ir::SchemaNode& a, const ir::SchemaNode& b, ir::DefinitionsView definitions, ir::Oracle& oracle,
+                  WorkBudget& budget);
 
 // True only on a proof of inclusion both ways; the two directions share the
 // one budget, and the second is not asked when the first is not proved.

@@ -38,8 +38,8 @@ std::optional<Emptiness> difference_emptiness(const Descriptor& a, const Descrip
 
 }  // namespace
 
-Outcome<Descriptor> lower_for_decision(const SchemaNode& node, ir::DefinitionsView definitions,
-                                       UnfoldPolarity polarity, ir::Oracle& oracle) {
+Outcome<Descriptor> lower_for_decision(const SchemaNode& node, ir::DefinitionsView definitions, UnfoldPolarity polarity,
+                                       ir::Oracle& oracle) {
   std::optional<SchemaNode> unfolded;
   if (recursion_to_unfold(node, definitions)) unfolded = unfold_recursion(node, definitions, 1, polarity);
   const SchemaNode& target = unfolded ? *unfolded : node;

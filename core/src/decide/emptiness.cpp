@@ -129,7 +129,10 @@ EmptinessReport intersection_emptiness(const SchemaNode& node, DecisionContext& 
     const SchemaNode& x = *m.inner();
     bool present = false;
     for (const SchemaNode& other : members)
-      if (ir::node_eq(other, x)) { present = true; break; }
+      if (ir::node_eq(other, x)) {
+        present = true;
+        break;
+      }
     if (present && ir::node_is_closed(x, ctx.oracle, {})) return answer(Emptiness::Empty);
   }
   // 5
@@ -210,15 +213,15 @@ EmptinessReport structural_emptiness(const SchemaNode& node, DecisionContext& ct
       }
     case NodeKind::Sequence:
       // Without the tail: zero tail items is always possible.
-      return all_inhabited(node.prefix(), [](const SchemaNode& s) { return &s; }, ctx, stack);
-    case NodeKind::Collection:
-      return EmptinessReport::inexact(Emptiness::Inhabited);  // the empty collection
+      return all_inhabited(
+          node.prefix(), [](const SchemaNode& s) { return &s; }, ctx, stack);
+    case NodeKind::Collection: return EmptinessReport::inexact(Emptiness::Inhabited);  // the empty collection
     case NodeKind::Record:
-      return all_inhabited(node.fields(),
-                           [](const ir::RecordField& f) { return f.required ? &f.schema : nullptr; }, ctx, stack);
+      return all_inhabited(
+          node.fields(), [](const ir::RecordField& f) { return f.required ? &f.schema : nullptr; }, ctx, stack);
     case NodeKind::Object:
-      return all_inhabited(node.attributes(),
-                           [](const ir::RecordField& f) { return f.required ? &f.schema : nullptr; }, ctx, stack);
+      return all_inhabited(
+          node.attributes(), [](const ir::RecordField& f) { return f.required ? &f.schema : nullptr; }, ctx, stack);
     case NodeKind::Union: return union_emptiness(node, ctx, stack);
     case NodeKind::Intersection: return intersection_emptiness(node, ctx, stack);
     case NodeKind::Complement: {

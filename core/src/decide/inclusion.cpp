@@ -35,10 +35,8 @@ bool inhabited_on_sight(const SchemaNode& node, int depth) noexcept {
     case NodeKind::Float:
     case NodeKind::Str:
     case NodeKind::Bytes:
-    case NodeKind::Collection:
-      return true;
-    case NodeKind::Sequence:
-      return node.prefix().empty();
+    case NodeKind::Collection: return true;
+    case NodeKind::Sequence: return node.prefix().empty();
     case NodeKind::Record:
       for (const ir::RecordField& f : node.fields())
         if (f.required) return false;
@@ -48,8 +46,7 @@ bool inhabited_on_sight(const SchemaNode& node, int depth) noexcept {
       for (const SchemaNode& m : node.members())
         if (inhabited_on_sight(m, depth + 1)) return true;
       return false;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -229,8 +226,7 @@ Relation decide_inclusion(const SchemaNode& a, const SchemaNode& b, DecisionCont
   // 3
   const KindMaskResult ma = ir::kind_mask(a);
   const KindMaskResult mb = ir::kind_mask(b);
-  if (!ma.unknown && !mb.unknown)
-    return (ma.mask & ~mb.mask) == 0 ? Relation::Subset : refutation_step(a, ctx);
+  if (!ma.unknown && !mb.unknown) return (ma.mask & ~mb.mask) == 0 ? Relation::Subset : refutation_step(a, ctx);
   // 4
   if (ir::node_eq(a, b)) return Relation::Subset;
   // 5: a pair already being explored on this path.
@@ -272,8 +268,7 @@ Relation inclusion_via_reference(const SchemaNode& a, const SchemaNode& b, Decis
     return r;
   }
   if (a.is(NodeKind::Refinement))
-    return decide_inclusion(*a.base(), b, ctx, assumed) == Relation::Subset ? Relation::Subset
-                                                                             : Relation::Undecided;
+    return decide_inclusion(*a.base(), b, ctx, assumed) == Relation::Subset ? Relation::Subset : Relation::Undecided;
   return Relation::Undecided;
 }
 
@@ -291,9 +286,8 @@ bool proved_disjoint(const SchemaNode& a, const SchemaNode& b, DecisionContext& 
   return emptiness_with_fresh_stack(meet, ctx).emptiness() == Emptiness::Empty;
 }
 
-bool member_list_inclusion(std::span<const SchemaNode> items,
-                           std::span<const std::span<const SchemaNode>> alternatives, DecisionContext& ctx,
-                           AssumedPairs& assumed) {
+bool member_list_inclusion(std::span<const SchemaNode> items, std::span<const std::span<const SchemaNode>> alternatives,
+                           DecisionContext& ctx, AssumedPairs& assumed) {
   if (!ctx.budget.spend()) return false;
   DecisionDepth depth(ctx);
   if (!depth.entered()) return false;

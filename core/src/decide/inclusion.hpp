@@ -53,7 +53,6 @@ Relation settle(Relation r, const ir::SchemaNode& a, const ir::SchemaNode& b, De
 // decide_inclusion's last test.
 Relation per_kind_inclusion(const ir::SchemaNode& a, const ir::SchemaNode& b, DecisionContext& ctx,
                             AssumedPairs& assumed);
-Relation kind_refutation(const ir::SchemaNode& a, const ir::SchemaNode& b, DecisionContext& ctx,
-                         AssumedPairs& assumed);
+Relation kind_refutation(const ir::SchemaNode& a, const ir::SchemaNode& b, DecisionContext& ctx, AssumedPairs& assumed);
 
 }  // namespace tessolin::decide

@@ -27,8 +27,7 @@ class PairRun {
   PairRun(DecisionContext& ctx, AssumedPairs& assumed) : ctx_(ctx), assumed_(assumed) {}
 
   Relation decide(const SchemaNode& x, const SchemaNode& y) {
-    if (last_x_ && last_ != Relation::NotSubset && ir::node_eq(*last_x_, x) && ir::node_eq(*last_y_, y))
-      return last_;
+    if (last_x_ && last_ != Relation::NotSubset && ir::node_eq(*last_x_, x) && ir::node_eq(*last_y_, y)) return last_;
     last_ = decide_inclusion(x, y, ctx_, assumed_);
     last_x_ = &x;
     last_y_ = &y;
@@ -54,9 +53,9 @@ class FieldLookup {
 
   const ir::RecordField* find(std::string_view name) const {
     if (sorted_) {
-      auto it = std::lower_bound(fields_.begin(), fields_.end(), name, [](const ir::RecordField& f, std::string_view n) {
-        return ir::name_cmp(f.name.view(), n) < 0;
-      });
+      auto it = std::lower_bound(
+          fields_.begin(), fields_.end(), name,
+          [](const ir::RecordField& f, std::string_view n) { return ir::name_cmp(f.name.view(), n) < 0; });
       return it != fields_.end() && it->name.view() == name ? it : nullptr;
     }
     for (const ir::RecordField& f : fields_)
@@ -228,8 +227,7 @@ Relation object_inclusion(const SchemaNode& a, const SchemaNode& b, DecisionCont
     Relation r;
     if (!f) {
       // a says nothing of the attribute, so its value may be anything.
-      r = g.required ? Relation::NotSubset
-                     : decide_inclusion(ir::static_anything(), g.schema, ctx, assumed);
+      r = g.required ? Relation::NotSubset : decide_inclusion(ir::static_anything(), g.schema, ctx, assumed);
     } else if (g.required && !f->required) {
       r = Relation::NotSubset;
     } else {
@@ -282,23 +280,22 @@ bool implies(const SchemaNode& base, const ir::Constraint& d, const ir::Constrai
   const ConstraintKind dk = d.kind();
   switch (c.kind()) {
     case ConstraintKind::Ge:
-      return (dk == ConstraintKind::Ge || dk == ConstraintKind::Gt) && at_least(oracle.compare_constants(d.word(), c.word()));
+      return (dk == ConstraintKind::Ge || dk == ConstraintKind::Gt) &&
+             at_least(oracle.compare_constants(d.word(), c.word()));
     case ConstraintKind::Gt:
       if (dk == ConstraintKind::Ge) return oracle.compare_constants(d.word(), c.word()) == ConstantOrder::Greater;
       return dk == ConstraintKind::Gt && at_least(oracle.compare_constants(d.word(), c.word()));
     case ConstraintKind::Le:
-      return (dk == ConstraintKind::Le || dk == ConstraintKind::Lt) && at_most(oracle.compare_constants(d.word(), c.word()));
+      return (dk == ConstraintKind::Le || dk == ConstraintKind::Lt) &&
+             at_most(oracle.compare_constants(d.word(), c.word()));
     case ConstraintKind::Lt:
       if (dk == ConstraintKind::Le) return oracle.compare_constants(d.word(), c.word()) == ConstantOrder::Less;
       return dk == ConstraintKind::Lt && at_most(oracle.compare_constants(d.word(), c.word()));
-    case ConstraintKind::MinLen:
-      return dk == ConstraintKind::MinLen && c.word() <= d.word();
-    case ConstraintKind::MaxLen:
-      return dk == ConstraintKind::MaxLen && d.word() <= c.word();
+    case ConstraintKind::MinLen: return dk == ConstraintKind::MinLen && c.word() <= d.word();
+    case ConstraintKind::MaxLen: return dk == ConstraintKind::MaxLen && d.word() <= c.word();
     case ConstraintKind::MultipleOf:
       return dk == ConstraintKind::MultipleOf && multiple_implies(base, d.word(), c.word(), oracle);
-    default:
-      return false;  // predicates and patterns: only an equal one
+    default: return false;  // predicates and patterns: only an equal one
   }
 }
 
@@ -403,9 +400,7 @@ Relation per_kind_inclusion(const SchemaNode& a, const SchemaNode& b, DecisionCo
     case NodeKind::Object:
       r = a.is(NodeKind::Object) ? object_inclusion(a, b, ctx, assumed) : default_rule(a, b, ctx, assumed);
       break;
-    case NodeKind::Complement:
-      r = complement_inclusion(a, b, ctx, assumed);
-      break;
+    case NodeKind::Complement: r = complement_inclusion(a, b, ctx, assumed); break;
     case NodeKind::Refinement:
       if (a.is(NodeKind::Refinement) && !a.constraints().empty()) {
         r = refinement_included(a, b, ctx, assumed);
@@ -422,9 +417,7 @@ Relation per_kind_inclusion(const SchemaNode& a, const SchemaNode& b, DecisionCo
       assumed.pop_back();
       break;
     }
-    default:
-      r = default_rule(a, b, ctx, assumed);
-      break;
+    default: r = default_rule(a, b, ctx, assumed); break;
   }
   return settle(r, a, b, ctx);
 }

@@ -17,10 +17,22 @@ void BoundsRecord::add(const ir::Constraint& c, ir::Oracle& oracle) {
   bool lower_side;
   BoundState state;
   switch (c.kind()) {
-    case ConstraintKind::Ge: lower_side = true; state = BoundState::Inclusive; break;
-    case ConstraintKind::Gt: lower_side = true; state = BoundState::Strict; break;
-    case ConstraintKind::Le: lower_side = false; state = BoundState::Inclusive; break;
-    case ConstraintKind::Lt: lower_side = false; state = BoundState::Strict; break;
+    case ConstraintKind::Ge:
+      lower_side = true;
+      state = BoundState::Inclusive;
+      break;
+    case ConstraintKind::Gt:
+      lower_side = true;
+      state = BoundState::Strict;
+      break;
+    case ConstraintKind::Le:
+      lower_side = false;
+      state = BoundState::Inclusive;
+      break;
+    case ConstraintKind::Lt:
+      lower_side = false;
+      state = BoundState::Strict;
+      break;
     default: return;
   }
   uint64_t& held = lower_side ? lower : upper;
@@ -46,9 +58,7 @@ void BoundsRecord::add(const ir::Constraint& c, ir::Oracle& oracle) {
         held_state = state;
       }
       break;
-    default:
-      comparable = false;
-      break;
+    default: comparable = false; break;
   }
 }
 
@@ -156,7 +166,7 @@ Emptiness refinement_emptiness(const SchemaNode& base, std::span<const ir::Const
       // No integer within [v, v] exactly when v is not integral.
       const uint64_t v = bounds.has_lower() ? bounds.lower : bounds.upper;
       return ctx.oracle.integer_range_empty(v, false, v, false) == OracleAnswer::No ? Emptiness::Inhabited
-                                                                                  : Emptiness::Undecided;
+                                                                                    : Emptiness::Undecided;
     }
     return Emptiness::Inhabited;
   }

@@ -43,8 +43,7 @@ std::strong_ordering clause_order(const AtomClause& a, const AtomClause& b) {
 
 bool clause_eq(const AtomClause& a, const AtomClause& b) {
   return same_class_ids(a.classes, b.classes) && same_class_ids(a.excluded_classes, b.excluded_classes) &&
-         std::equal(a.attributes.begin(), a.attributes.end(), b.attributes.begin(), b.attributes.end(),
-                    attribute_eq);
+         std::equal(a.attributes.begin(), a.attributes.end(), b.attributes.begin(), b.attributes.end(), attribute_eq);
 }
 
 }  // namespace tessolin::descr

@@ -58,7 +58,8 @@ DenseAutomaton reachable_part(const ByteAutomaton& a) {
   for (uint32_t i = 0; i < d.state_count; ++i) {
     uint64_t s = order[i];
     d.accepting[i] = a.accepting[s];
-    for (uint32_t j = 0; j < m; ++j) d.delta[size_t(i) * m + j] = number[a.transitions[s * a.class_count + d.symbol_class[j]]];
+    for (uint32_t j = 0; j < m; ++j)
+      d.delta[size_t(i) * m + j] = number[a.transitions[s * a.class_count + d.symbol_class[j]]];
   }
   return d;
 }
@@ -166,8 +167,10 @@ Partition coarsest_stable_partition(const DenseAutomaton& d) {
   auto on_split = [&](uint32_t old_block, uint32_t fresh) {
     waiting.resize(size_t(part.block_count()) * m, 0);
     for (uint32_t j = 0; j < m; ++j) {
-      if (waiting[size_t(old_block) * m + j]) push(fresh, j);
-      else push(part.size(fresh) <= part.size(old_block) ? fresh : old_block, j);
+      if (waiting[size_t(old_block) * m + j])
+        push(fresh, j);
+      else
+        push(part.size(fresh) <= part.size(old_block) ? fresh : old_block, j);
     }
   };
   part.split_marked(on_split);  // one block when all states agree on acceptance: stable already

@@ -47,8 +47,8 @@ Outcome<AutomatonHandle> product(const ByteAutomaton& a, const ByteAutomaton& b,
   pairs.number(0, 0);
   for (size_t head = 0; head < pairs.size(); ++head) {
     auto [p, q] = pairs[head];
-    bool accepts = acceptance == PairAcceptance::Both ? a.accepting[p] && b.accepting[q]
-                                                      : a.accepting[p] || b.accepting[q];
+    bool accepts =
+        acceptance == PairAcceptance::Both ? a.accepting[p] && b.accepting[q] : a.accepting[p] || b.accepting[q];
     out.accepting.push_back(accepts ? 1 : 0);
     for (const auto& [ca, cb] : refined.pairs) {
       Outcome<uint32_t> target =

@@ -22,24 +22,24 @@ enum Utf8ByteGroup : uint16_t {
   kContinuationA = 4,  // A0..BF
   kLead2 = 5,          // C2..DF
   kLeadE0 = 6,
-  kLead3 = 7,          // E1..EC
+  kLead3 = 7,  // E1..EC
   kLeadED = 8,
-  kLead3High = 9,      // EE, EF
+  kLead3High = 9,  // EE, EF
   kLeadF0 = 10,
-  kLead4 = 11,         // F1..F3
+  kLead4 = 11,  // F1..F3
   kLeadF4 = 12,
   kUtf8GroupCount = 13,
 };
 
 enum Utf8State : uint32_t {
-  kBoundary = 0,     // between code points: the only accepting state
+  kBoundary = 0,  // between code points: the only accepting state
   kAwaitOne = 1,
   kAwaitTwo = 2,
   kAfterE0 = 3,
   kAfterED = 4,
   kAfterF0 = 5,
   kAfterF4 = 6,
-  kAwaitThree = 7,   // after F1..F3
+  kAwaitThree = 7,  // after F1..F3
   kInvalid = 8,
   kUtf8StateCount = 9,
 };
@@ -120,8 +120,7 @@ AutomatonHandle literal_automaton(std::string_view bytes) {
   assert(n < UINT32_MAX - 1);  // state numbers are 32-bit
   const auto dead = uint32_t(n + 1);
   a.transitions.assign((n + 2) * a.class_count, dead);
-  for (uint64_t i = 0; i < n; ++i)
-    a.transitions[i * a.class_count + a.classes[uint8_t(bytes[i])]] = uint32_t(i + 1);
+  for (uint64_t i = 0; i < n; ++i) a.transitions[i * a.class_count + a.classes[uint8_t(bytes[i])]] = uint32_t(i + 1);
   a.accepting.assign(n + 2, 0);
   a.accepting[n] = 1;
   return canonicalize_automaton(a);

@@ -35,7 +35,8 @@ void drop_redundant(std::vector<ClassAnswer>& entries, Redundant redundant) {
 }
 
 void drop_trivial_atoms(AtomClause& clause) {
-  std::erase_if(clause.attributes, [](const auto& entry) { return !entry.second.value && entry.second.absent_allowed; });
+  std::erase_if(clause.attributes,
+                [](const auto& entry) { return !entry.second.value && entry.second.absent_allowed; });
   // Requiring B, derived from A, implies requiring A.
   drop_redundant(clause.classes, [](const ClassAnswer& a, const ClassAnswer& b) { return implied_by(a, b); });
   // Excluding B excludes A, derived from B.
@@ -53,7 +54,8 @@ Outcome<ClauseList> compact_clauses(ClauseList clauses) {
     kept.push_back(std::move(clause));
   }
   if (kept.size() > kMaxNormalizedItems) return kGaveUp;
-  std::stable_sort(kept.begin(), kept.end(), [](const AtomClause& a, const AtomClause& b) { return clause_order(a, b) < 0; });
+  std::stable_sort(kept.begin(), kept.end(),
+                   [](const AtomClause& a, const AtomClause& b) { return clause_order(a, b) < 0; });
   return kept;
 }
 

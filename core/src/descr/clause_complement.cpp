@@ -14,7 +14,8 @@ ClauseList complement_clause(const AtomClause& clause) {
     // Absent value means every value, whose complement is no value.
     OptionalDescriptor value = atom.value ? complement_shared(atom.value) : shared_nothing();
     AtomClause negated;
-    negated.attributes.emplace(name, AttributeAtom{std::move(value), static_cast<uint8_t>(atom.absent_allowed ? 0 : 1)});
+    negated.attributes.emplace(name,
+                               AttributeAtom{std::move(value), static_cast<uint8_t>(atom.absent_allowed ? 0 : 1)});
     out.push_back(std::move(negated));
   }
   for (const ClassAnswer& cls : clause.classes) {

@@ -51,7 +51,8 @@ bool kind_admits(const AtomClause& clause, uint8_t code) {
   for (const ClassAnswer& required : clause.classes) {
     if (required.tag != code) return false;
   }
-  const bool fixed_values = code == static_cast<uint8_t>(SlotKind::None) || code == static_cast<uint8_t>(SlotKind::Bool);
+  const bool fixed_values =
+      code == static_cast<uint8_t>(SlotKind::None) || code == static_cast<uint8_t>(SlotKind::Bool);
   return !(fixed_values && restricts_attributes(clause));
 }
 

@@ -53,9 +53,8 @@ Outcome<std::vector<CollectionShape>> compact_collection_shapes(std::vector<Coll
     kept.push_back(std::move(s));
   }
   if (kept.size() > kMaxNormalizedItems) return kGaveUp;
-  std::stable_sort(kept.begin(), kept.end(), [](const CollectionShape& x, const CollectionShape& y) {
-    return collection_shape_order(x, y) < 0;
-  });
+  std::stable_sort(kept.begin(), kept.end(),
+                   [](const CollectionShape& x, const CollectionShape& y) { return collection_shape_order(x, y) < 0; });
   return kept;
 }
 

@@ -55,7 +55,9 @@ Domain top_domain(uint8_t code) {
   return FlagDomain{1};
 }
 
-Line kind_top_line(uint8_t code) { return line_from_domain(code == kOtherCode ? Domain{FlagDomain{1}} : top_domain(code)); }
+Line kind_top_line(uint8_t code) {
+  return line_from_domain(code == kOtherCode ? Domain{FlagDomain{1}} : top_domain(code));
+}
 
 Line line_from_domain(Domain domain) {
   Line line;

@@ -38,7 +38,9 @@ inline constexpr size_t kOtherSlot = 11;
 inline constexpr uint8_t kOtherCode = 255;
 
 // The SlotKind code of a slot index, and back (codes 0..10 and 255).
-constexpr uint8_t slot_code(size_t index) noexcept { return index == kOtherSlot ? kOtherCode : static_cast<uint8_t>(index); }
+constexpr uint8_t slot_code(size_t index) noexcept {
+  return index == kOtherSlot ? kOtherCode : static_cast<uint8_t>(index);
+}
 constexpr size_t slot_index(uint8_t code) noexcept { return code == kOtherCode ? kOtherSlot : code; }
 constexpr size_t slot_index(SlotKind kind) noexcept { return slot_index(static_cast<uint8_t>(kind)); }
 

@@ -43,7 +43,9 @@ bool same_variant_eq(const Domain& a, const Domain& b) {
   }
 }
 
-bool slot_eq(const KindSlot& a, const KindSlot& b) { return a.negated == b.negated && all_equal(a.lines, b.lines, line_eq); }
+bool slot_eq(const KindSlot& a, const KindSlot& b) {
+  return a.negated == b.negated && all_equal(a.lines, b.lines, line_eq);
+}
 
 }  // namespace
 

@@ -18,7 +18,7 @@ Outcome<Domain> combine_automata(const AutomatonDomain& a, const AutomatonDomain
   // Canonical automata: the union or meet of one with itself is itself.
   if (a.automaton == b.automaton) return Domain{a};
   Outcome<AutomatonHandle> out = mode == CombineMode::Join ? automaton_union(*a.automaton, *b.automaton)
-                                                          : meet_byte_automata(*a.automaton, *b.automaton);
+                                                           : meet_byte_automata(*a.automaton, *b.automaton);
   if (!out || !*out) return kGaveUp;
   return Domain{AutomatonDomain{std::move(*out)}};
 }

@@ -86,8 +86,8 @@ bool interval_eq(const FloatInterval& a, const FloatInterval& b) noexcept {
 }
 
 FloatSet of_interval(double low, bool low_closed, double high, bool high_closed) {
-  return float_set_from_interval(FloatInterval{low, static_cast<uint8_t>(low_closed), high,
-                                               static_cast<uint8_t>(high_closed)});
+  return float_set_from_interval(
+      FloatInterval{low, static_cast<uint8_t>(low_closed), high, static_cast<uint8_t>(high_closed)});
 }
 
 // The floats x with x >= bound (or x > bound), or x <= bound (x < bound).
@@ -226,13 +226,13 @@ bool float_set_is_inhabited(const FloatSet& a) {
 }
 
 bool float_set_eq(const FloatSet& a, const FloatSet& b) {
-  return a.nan == b.nan && std::equal(a.intervals.begin(), a.intervals.end(), b.intervals.begin(),
-                                      b.intervals.end(), interval_eq);
+  return a.nan == b.nan &&
+         std::equal(a.intervals.begin(), a.intervals.end(), b.intervals.begin(), b.intervals.end(), interval_eq);
 }
 
 std::strong_ordering float_set_order(const FloatSet& a, const FloatSet& b) {
-  if (auto c = std::lexicographical_compare_three_way(a.intervals.begin(), a.intervals.end(),
-                                                      b.intervals.begin(), b.intervals.end(), interval_order);
+  if (auto c = std::lexicographical_compare_three_way(a.intervals.begin(), a.intervals.end(), b.intervals.begin(),
+                                                      b.intervals.end(), interval_order);
       c != 0)
     return c;
   return a.nan <=> b.nan;

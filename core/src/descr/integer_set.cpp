@@ -110,8 +110,8 @@ Outcome<IntegerSet> combine(const IntegerSet& a, const IntegerSet& b, CombineMod
   // Only the two trivial common forms fold back to modulus 1; any other
   // set stays at the lcm.
   const IntervalSet& first = out.residues[0];
-  const bool uniform = std::all_of(out.residues.begin(), out.residues.end(),
-                                   [&](const IntervalSet& s) { return s == first; });
+  const bool uniform =
+      std::all_of(out.residues.begin(), out.residues.end(), [&](const IntervalSet& s) { return s == first; });
   if (m != 1 && uniform) {
     if (first.intervals.empty()) return integer_set_empty();
     if (is_full(first)) return integer_set_full();
@@ -179,10 +179,14 @@ IntervalSet interval_set_intersection(const IntervalSet& a, const IntervalSet& b
   for (const Interval& x : a.intervals) {
     for (const Interval& y : b.intervals) {
       Interval both;
-      if (x.low && y.low) both.low = std::max(*x.low, *y.low);
-      else both.low = x.low ? x.low : y.low;
-      if (x.high && y.high) both.high = std::min(*x.high, *y.high);
-      else both.high = x.high ? x.high : y.high;
+      if (x.low && y.low)
+        both.low = std::max(*x.low, *y.low);
+      else
+        both.low = x.low ? x.low : y.low;
+      if (x.high && y.high)
+        both.high = std::min(*x.high, *y.high);
+      else
+        both.high = x.high ? x.high : y.high;
       if (!is_inverted(both)) out.intervals.push_back(both);
     }
   }
@@ -305,8 +309,7 @@ bool integer_set_eq(const IntegerSet& a, const IntegerSet& b) {
 }
 
 bool integer_set_is_empty(const IntegerSet& s) {
-  return std::all_of(s.residues.begin(), s.residues.end(),
-                     [](const IntervalSet& r) { return r.intervals.empty(); });
+  return std::all_of(s.residues.begin(), s.residues.end(), [](const IntervalSet& r) { return r.intervals.empty(); });
 }
 
 std::strong_ordering integer_set_order(const IntegerSet& a, const IntegerSet& b) {

@@ -37,7 +37,7 @@ struct IntervalSet {
 };
 
 struct IntegerSet {
-  uint64_t modulus = 1;             // 1..kMaxModulus
+  uint64_t modulus = 1;               // 1..kMaxModulus
   std::vector<IntervalSet> residues;  // exactly `modulus` entries
 };
 

@@ -57,7 +57,8 @@ Domain complement_domain(const Domain& d) {
     case domain_index::kBoolMask: return BoolMaskDomain{static_cast<uint8_t>(~std::get<BoolMaskDomain>(d).mask & 3)};
     case domain_index::kIntegers: return integer_set_complement(std::get<IntegerSet>(d));
     case domain_index::kFloats: return complement_float_set(std::get<FloatSet>(d));
-    case domain_index::kAutomaton: return AutomatonDomain{complement_automaton(*std::get<AutomatonDomain>(d).automaton)};
+    case domain_index::kAutomaton:
+      return AutomatonDomain{complement_automaton(*std::get<AutomatonDomain>(d).automaton)};
     case domain_index::kSequence: return complement_sequence(std::get<SequenceAutomaton>(d));
     case domain_index::kCollection: return complement_collection_domain(std::get<CollectionDomain>(d));
     default: return complement_record_domain(std::get<RecordDomain>(d));

@@ -41,8 +41,7 @@ Outcome<Descriptor> fold(const List& list, Descriptor acc, CombineMode mode, Low
   return acc;
 }
 
-Outcome<Descriptor> lower_complement(const SchemaNode& node, ir::Oracle& oracle, uint32_t& allowance,
-                                     uint32_t depth) {
+Outcome<Descriptor> lower_complement(const SchemaNode& node, ir::Oracle& oracle, uint32_t& allowance, uint32_t depth) {
   Outcome<Descriptor> inner = lower_node(*node.inner(), oracle, allowance, depth);
   if (!inner) return kGaveUp;
   return complement_descriptor(*inner);

@@ -21,24 +21,21 @@ constexpr uint8_t code_of(SlotKind kind) { return static_cast<uint8_t>(kind); }
 
 // The key kinds a scalar key schema admits (Int admits the bools too).
 constexpr std::pair<NodeKind, SlotKind> kScalarKeyKinds[] = {
-    {NodeKind::None, SlotKind::None}, {NodeKind::Bool, SlotKind::Bool},   {NodeKind::Int, SlotKind::Int},
-    {NodeKind::Int, SlotKind::Bool},  {NodeKind::Float, SlotKind::Float}, {NodeKind::Str, SlotKind::Str},
+    {NodeKind::None, SlotKind::None},   {NodeKind::Bool, SlotKind::Bool},   {NodeKind::Int, SlotKind::Int},
+    {NodeKind::Int, SlotKind::Bool},    {NodeKind::Float, SlotKind::Float}, {NodeKind::Str, SlotKind::Str},
     {NodeKind::Bytes, SlotKind::Bytes},
 };
 // Every key kind, as an Anything key admits them.
-constexpr SlotKind kEveryKeyKind[] = {SlotKind::None,  SlotKind::Bool,  SlotKind::Int,
-                                      SlotKind::Float, SlotKind::Str,   SlotKind::Bytes,
+constexpr SlotKind kEveryKeyKind[] = {SlotKind::None,  SlotKind::Bool,      SlotKind::Int,
+                                      SlotKind::Float, SlotKind::Str,       SlotKind::Bytes,
                                       SlotKind::Tuple, SlotKind::FrozenSet, SlotKind::Unknown};
 
 Outcome<LiteralKey> literal_key(const ir::SchemaNode& node, ir::Oracle& oracle) {
   ir::LiteralValue v = oracle.literal_value(node.number());
   switch (v.tag) {
-    case ir::answer_tag::kNone:
-      return NoneKey{};
-    case ir::answer_tag::kBool:
-      return BoolKey{static_cast<uint8_t>(v.bool_value ? 1 : 0)};
-    case ir::answer_tag::kInt:
-      return IntKey{v.int_value};
+    case ir::answer_tag::kNone: return NoneKey{};
+    case ir::answer_tag::kBool: return BoolKey{static_cast<uint8_t>(v.bool_value ? 1 : 0)};
+    case ir::answer_tag::kInt: return IntKey{v.int_value};
     case ir::answer_tag::kText:
       if (v.text_kind != code_of(SlotKind::Str) && v.text_kind != code_of(SlotKind::Bytes)) return kGaveUp;
       return TextKey{std::move(v.text), v.text_kind};
@@ -91,8 +88,9 @@ Outcome<std::vector<LoweredField>> lower_fields(const ir::FieldList& fields, std
     if (!names.insert(field.name.view()).second) return kGaveUp;
     Outcome<Descriptor> value = lower_node(field.schema, oracle, allowance, depth);
     if (!value) return kGaveUp;
-    out.push_back(LoweredField{text_literal_key(field.name.view()),
-                               KeyEntry{make_shared_descriptor(std::move(*value)), static_cast<uint8_t>(field.required ? 0 : 1)}});
+    out.push_back(LoweredField{
+        text_literal_key(field.name.view()),
+        KeyEntry{make_shared_descriptor(std::move(*value)), static_cast<uint8_t>(field.required ? 0 : 1)}});
   }
   return out;
 }

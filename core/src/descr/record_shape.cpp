@@ -24,10 +24,10 @@ uint64_t key_kind_of(const LiteralKey& key) noexcept {
 
 std::optional<uint64_t> key_kind_of_code(uint8_t code) noexcept {
   constexpr std::pair<SlotKind, uint64_t> kKeyKinds[] = {
-      {SlotKind::None, key_kind::kNone},   {SlotKind::Bool, key_kind::kBool},
-      {SlotKind::Int, key_kind::kInt},     {SlotKind::Float, key_kind::kFloat},
-      {SlotKind::Str, key_kind::kStr},     {SlotKind::Bytes, key_kind::kBytes},
-      {SlotKind::Tuple, key_kind::kTuple}, {SlotKind::FrozenSet, key_kind::kFrozenSet},
+      {SlotKind::None, key_kind::kNone},     {SlotKind::Bool, key_kind::kBool},
+      {SlotKind::Int, key_kind::kInt},       {SlotKind::Float, key_kind::kFloat},
+      {SlotKind::Str, key_kind::kStr},       {SlotKind::Bytes, key_kind::kBytes},
+      {SlotKind::Tuple, key_kind::kTuple},   {SlotKind::FrozenSet, key_kind::kFrozenSet},
       {SlotKind::Unknown, key_kind::kOther},
   };
   for (const auto& [kind, index] : kKeyKinds) {

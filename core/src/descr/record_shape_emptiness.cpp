@@ -66,7 +66,7 @@ struct ConcreteKey {
   uint64_t kind = 0;
   OptionalDescriptor value;
   bool required = false;
-  size_t alias = kNoAlias;  // index of the concrete key it aliases
+  size_t alias = kNoAlias;                     // index of the concrete key it aliases
   Emptiness emptiness = Emptiness::Inhabited;  // of `value`, for required keys
 };
 
@@ -93,7 +93,7 @@ std::vector<ConcreteKey> concrete_keys(const RecordShape& shape) {
 
 struct Candidate {
   size_t key = kFreshKey;  // or the index of a concrete key
-  MetValue met;         // its value met with the selector's descriptor
+  MetValue met;            // its value met with the selector's descriptor
 };
 
 struct PendingSelector {

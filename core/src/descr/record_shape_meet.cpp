@@ -33,8 +33,8 @@ Outcome<RecordShape> meet_shape_pair(const RecordShape& a, const RecordShape& b)
   for (uint64_t i = 0; i < key_kind::kCount; ++i) {
     Outcome<OptionalDescriptor> value = meet_labels(a.kind_entries[i].value, b.kind_entries[i].value);
     if (!value) return kGaveUp;
-    out.kind_entries[i] =
-        KeyEntry{std::move(*value), static_cast<uint8_t>(a.kind_entries[i].absent_allowed & b.kind_entries[i].absent_allowed)};
+    out.kind_entries[i] = KeyEntry{
+        std::move(*value), static_cast<uint8_t>(a.kind_entries[i].absent_allowed & b.kind_entries[i].absent_allowed)};
   }
   out.selectors = a.selectors;
   out.selectors.insert(out.selectors.end(), b.selectors.begin(), b.selectors.end());

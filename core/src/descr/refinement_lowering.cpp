@@ -140,8 +140,8 @@ Outcome<Descriptor> float_bound_descriptor(const Descriptor& accumulator, FloatS
 
 Outcome<Descriptor> integer_bound_descriptor(const Descriptor& accumulator, const IntegerSet& set) {
   if (!descriptor_within_kinds(accumulator, {SlotKind::Int, SlotKind::Bool})) return kGaveUp;
-  const uint8_t mask = static_cast<uint8_t>((integer_set_contains(set, 0) ? 1 : 0) |
-                                            (integer_set_contains(set, 1) ? 2 : 0));
+  const uint8_t mask =
+      static_cast<uint8_t>((integer_set_contains(set, 0) ? 1 : 0) | (integer_set_contains(set, 1) ? 2 : 0));
   Descriptor d;
   set_single_line(d, code_of(SlotKind::Int), set);
   set_single_line(d, code_of(SlotKind::Bool), BoolMaskDomain{mask});

@@ -50,8 +50,7 @@ namespace tessolin::descr {
 // would hold more than kMaxPositionTransitions transitions, or all positions
 // together more than kMaxSequenceTransitions. Positions beyond either list
 // count as positions without transitions that do not accept.
-Outcome<SequenceAutomaton> sequence_product(const SequenceAutomaton& a, const SequenceAutomaton& b,
-                                            CombineMode mode);
+Outcome<SequenceAutomaton> sequence_product(const SequenceAutomaton& a, const SequenceAutomaton& b, CombineMode mode);
 // Per position, transitions with one target become one, labelled by the
 // join of their labels (null when either is null); a join that gives up
 // keeps the two apart. Never gives up.

@@ -22,9 +22,7 @@ const std::vector<SequenceTransition>& transitions_at(const SequenceAutomaton& a
   return p < a.positions.size() ? a.positions[p] : kNone;
 }
 
-uint8_t accepting_at(const SequenceAutomaton& a, uint32_t p) {
-  return p < a.accepting.size() && a.accepting[p] != 0;
-}
+uint8_t accepting_at(const SequenceAutomaton& a, uint32_t p) { return p < a.accepting.size() && a.accepting[p] != 0; }
 
 struct PairHash {
   size_t operator()(uint64_t key) const noexcept {
@@ -49,7 +47,7 @@ class Product {
       total += list.size();
       if (total > kMaxSequenceTransitions) return kGaveUp;
       const bool accepts = mode_ == CombineMode::Meet ? accepting_at(a_, i) && accepting_at(b_, j)
-                                                       : accepting_at(a_, i) || accepting_at(b_, j);
+                                                      : accepting_at(a_, i) || accepting_at(b_, j);
       out_.positions.push_back(std::move(list));
       out_.accepting.push_back(accepts ? 1 : 0);
     }
@@ -81,15 +79,15 @@ class Product {
     Outcome<SharedDescriptor> else_b = complement_of_labels(tb_list);
     if (!else_b) return false;
     // The product's else-label is the meet of the two.
-    const bool else_empty = descriptor_emptiness(**else_a) == Emptiness::Empty ||
-                            descriptor_emptiness(**else_b) == Emptiness::Empty;
+    const bool else_empty =
+        descriptor_emptiness(**else_a) == Emptiness::Empty || descriptor_emptiness(**else_b) == Emptiness::Empty;
     if (ta_list.empty() || tb_list.empty()) return true;
     for (const SequenceTransition& ta : ta_list) {
       for (const SequenceTransition& tb : tb_list) {
         OptionalDescriptor label;
         if (ta.label || tb.label) {
-          Outcome<SharedDescriptor> met = meet_shared_descriptors(ta.label ? ta.label : *else_a,
-                                                                  tb.label ? tb.label : *else_b);
+          Outcome<SharedDescriptor> met =
+              meet_shared_descriptors(ta.label ? ta.label : *else_a, tb.label ? tb.label : *else_b);
           if (!met) return false;
           if (descriptor_emptiness(**met) == Emptiness::Empty) continue;
           label = std::move(*met);
@@ -120,8 +118,7 @@ class Product {
 
 }  // namespace
 
-Outcome<SequenceAutomaton> sequence_product(const SequenceAutomaton& a, const SequenceAutomaton& b,
-                                            CombineMode mode) {
+Outcome<SequenceAutomaton> sequence_product(const SequenceAutomaton& a, const SequenceAutomaton& b, CombineMode mode) {
   Outcome<SequenceAutomaton> out = Product(a, b, mode).run();
   assert(!out || !sequence_invariant_holds(a) || !sequence_invariant_holds(b) || sequence_invariant_holds(*out));
   return out;

@@ -51,8 +51,7 @@ class Constraint {
 
   // Whether word() is a constants-pool index (bounds, divisors, predicates).
   bool holds_pool_index() const noexcept {
-    return kind_ <= ConstraintKind::Lt || kind_ == ConstraintKind::MultipleOf ||
-           kind_ == ConstraintKind::Predicate;
+    return kind_ <= ConstraintKind::Lt || kind_ == ConstraintKind::MultipleOf || kind_ == ConstraintKind::Predicate;
   }
   // The same variant with another word (pool-index renumbering).
   Constraint with_word(uint64_t w) const {

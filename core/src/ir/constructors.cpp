@@ -32,8 +32,7 @@ class ClosednessWalk {
         case NodeKind::Instance:
           if (hooks_.class_hooks_standard(*n) != OracleAnswer::Yes) return false;
           continue;
-        case NodeKind::Placeholder:
-          return false;
+        case NodeKind::Placeholder: return false;
         case NodeKind::Refinement:
           if (has_predicate(*n)) return false;
           break;
@@ -46,8 +45,7 @@ class ClosednessWalk {
           }
           continue;
         }
-        default:
-          break;
+        default: break;
       }
       push_children(*n, stack_);
     }
@@ -68,8 +66,7 @@ bool node_is_closed(const SchemaNode& node, Oracle& class_hooks, DefinitionsView
   return walk.closed(node);
 }
 
-bool has_complementary_pair(std::span<const SchemaNode> members, Oracle& class_hooks,
-                            DefinitionsView definitions) {
+bool has_complementary_pair(std::span<const SchemaNode> members, Oracle& class_hooks, DefinitionsView definitions) {
   for (const SchemaNode& m : members) {
     if (!m.is(NodeKind::Complement) || !m.inner()) continue;
     const SchemaNode& x = *m.inner();
@@ -93,16 +90,12 @@ SchemaNode make_union(std::vector<SchemaNode> members, DefinitionsView definitio
   std::vector<SchemaNode>& v = *scratch;
   for (SchemaNode& m : members) {
     switch (m.kind()) {
-      case NodeKind::Nothing:
-        break;
-      case NodeKind::Anything:
-        return std::move(m);  // keeps its flag: a union holding Any is Any
+      case NodeKind::Nothing: break;
+      case NodeKind::Anything: return std::move(m);  // keeps its flag: a union holding Any is Any
       case NodeKind::Union:
         for (const SchemaNode& inner : m.members()) v.push_back(inner);
         break;
-      default:
-        v.push_back(std::move(m));
-        break;
+      default: v.push_back(std::move(m)); break;
     }
   }
   if (v.empty()) return SchemaNode::nothing();
@@ -117,16 +110,12 @@ SchemaNode make_intersection(std::vector<SchemaNode> members, DefinitionsView de
   std::vector<SchemaNode>& v = *scratch;
   for (SchemaNode& m : members) {
     switch (m.kind()) {
-      case NodeKind::Anything:
-        break;
-      case NodeKind::Nothing:
-        return SchemaNode::nothing();
+      case NodeKind::Anything: break;
+      case NodeKind::Nothing: return SchemaNode::nothing();
       case NodeKind::Intersection:
         for (const SchemaNode& inner : m.members()) v.push_back(inner);
         break;
-      default:
-        v.push_back(std::move(m));
-        break;
+      default: v.push_back(std::move(m)); break;
     }
   }
   sort_and_dedupe_members(v);
@@ -138,14 +127,10 @@ SchemaNode make_intersection(std::vector<SchemaNode> members, DefinitionsView de
 
 SchemaNode make_complement(SchemaNode node) {
   switch (node.kind()) {
-    case NodeKind::Anything:
-      return SchemaNode::nothing();
-    case NodeKind::Nothing:
-      return SchemaNode::anything();
-    case NodeKind::Complement:
-      return *node.inner();  // double negation; copying shares the children
-    default:
-      return SchemaNode::complement_of(intern_node(std::move(node)));
+    case NodeKind::Anything: return SchemaNode::nothing();
+    case NodeKind::Nothing: return SchemaNode::anything();
+    case NodeKind::Complement: return *node.inner();  // double negation; copying shares the children
+    default: return SchemaNode::complement_of(intern_node(std::move(node)));
   }
 }
 

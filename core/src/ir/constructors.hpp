@@ -58,8 +58,7 @@ std::optional<uint64_t> match_class_with_shape(const SchemaNode& node);
 // Instance answered Yes by `class_hooks.class_hooks_standard` (the default
 // oracle answers Undecided, so an Instance is never closed). References are
 // entered through `definitions`, each definition once.
-bool has_complementary_pair(std::span<const SchemaNode> members, Oracle& class_hooks,
-                            DefinitionsView definitions);
+bool has_complementary_pair(std::span<const SchemaNode> members, Oracle& class_hooks, DefinitionsView definitions);
 
 // The closedness walk alone, for callers that hold one node.
 bool node_is_closed(const SchemaNode& node, Oracle& class_hooks, DefinitionsView definitions);

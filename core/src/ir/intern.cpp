@@ -82,15 +82,11 @@ SharedArray<T> intern_list(ListCache<T>& cache, std::span<const T> items, Make m
 void node_shallow_hash(const SchemaNode& n, FxHasher& h) noexcept {
   h.add(n.tag());
   switch (n.kind()) {
-    case NodeKind::Anything:
-      h.add(n.flag());
-      break;
+    case NodeKind::Anything: h.add(n.flag()); break;
     case NodeKind::Literal:
     case NodeKind::Instance:
     case NodeKind::Reference:
-    case NodeKind::Placeholder:
-      h.add(n.number());
-      break;
+    case NodeKind::Placeholder: h.add(n.number()); break;
     case NodeKind::Sequence:
       h.add(n.flag());
       h.add(word_of(n.prefix().identity()));
@@ -105,51 +101,35 @@ void node_shallow_hash(const SchemaNode& n, FxHasher& h) noexcept {
       h.add(word_of(n.clauses().identity()));
       break;
     case NodeKind::Union:
-    case NodeKind::Intersection:
-      h.add(word_of(n.members().identity()));
-      break;
-    case NodeKind::Object:
-      h.add(word_of(n.attributes().identity()));
-      break;
-    case NodeKind::Complement:
-      h.add(word_of(n.inner().identity()));
-      break;
+    case NodeKind::Intersection: h.add(word_of(n.members().identity())); break;
+    case NodeKind::Object: h.add(word_of(n.attributes().identity())); break;
+    case NodeKind::Complement: h.add(word_of(n.inner().identity())); break;
     case NodeKind::Refinement:
       h.add(word_of(n.base().identity()));
       h.add(word_of(n.constraints().identity()));
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
 bool node_shallow_eq(const SchemaNode& a, const SchemaNode& b) noexcept {
   if (a.kind() != b.kind()) return false;
   switch (a.kind()) {
-    case NodeKind::Anything:
-      return a.flag() == b.flag();
+    case NodeKind::Anything: return a.flag() == b.flag();
     case NodeKind::Literal:
     case NodeKind::Instance:
     case NodeKind::Reference:
-    case NodeKind::Placeholder:
-      return a.number() == b.number();
+    case NodeKind::Placeholder: return a.number() == b.number();
     case NodeKind::Sequence:
       return a.flag() == b.flag() && a.prefix().same_as(b.prefix()) && a.tail().same_as(b.tail());
-    case NodeKind::Collection:
-      return a.flag() == b.flag() && a.element().same_as(b.element());
-    case NodeKind::Record:
-      return a.fields().same_as(b.fields()) && a.clauses().same_as(b.clauses());
+    case NodeKind::Collection: return a.flag() == b.flag() && a.element().same_as(b.element());
+    case NodeKind::Record: return a.fields().same_as(b.fields()) && a.clauses().same_as(b.clauses());
     case NodeKind::Union:
-    case NodeKind::Intersection:
-      return a.members().same_as(b.members());
-    case NodeKind::Object:
-      return a.attributes().same_as(b.attributes());
-    case NodeKind::Complement:
-      return a.inner().same_as(b.inner());
-    case NodeKind::Refinement:
-      return a.base().same_as(b.base()) && a.constraints().same_as(b.constraints());
-    default:
-      return true;
+    case NodeKind::Intersection: return a.members().same_as(b.members());
+    case NodeKind::Object: return a.attributes().same_as(b.attributes());
+    case NodeKind::Complement: return a.inner().same_as(b.inner());
+    case NodeKind::Refinement: return a.base().same_as(b.base()) && a.constraints().same_as(b.constraints());
+    default: return true;
   }
 }
 

@@ -28,14 +28,10 @@ class NormalForm {
   SchemaNode operator()(const SchemaNode& node) {
     RewriteDepthGuard guard(depth_);
     switch (node.kind()) {
-      case NodeKind::Union:
-        return splice(node, NodeKind::Union);
-      case NodeKind::Intersection:
-        return splice(node, NodeKind::Intersection);
-      case NodeKind::Complement:
-        return nnf_complement((*this)(*node.inner()));
-      case NodeKind::Refinement:
-        return merge_refinements(node);
+      case NodeKind::Union: return splice(node, NodeKind::Union);
+      case NodeKind::Intersection: return splice(node, NodeKind::Intersection);
+      case NodeKind::Complement: return nnf_complement((*this)(*node.inner()));
+      case NodeKind::Refinement: return merge_refinements(node);
       case NodeKind::Sequence:
       case NodeKind::Collection:
       case NodeKind::Record:
@@ -44,8 +40,7 @@ class NormalForm {
         std::optional<SchemaNode> r = rebuild_children(node, child, RebuildMode::Always);
         return r ? std::move(*r) : node;
       }
-      default:
-        return node;
+      default: return node;
     }
   }
 
@@ -77,8 +72,7 @@ class NormalForm {
     if (constraints.empty()) return base;
     sort_constraints(constraints);
     dedupe_sorted_constraints(constraints);
-    return SchemaNode::refinement(intern_node(std::move(base)),
-                                  ConstraintList::from_vector(std::move(constraints)));
+    return SchemaNode::refinement(intern_node(std::move(base)), ConstraintList::from_vector(std::move(constraints)));
   }
 
   uint32_t depth_ = 0;
@@ -135,12 +129,9 @@ namespace {
 SchemaNode complement_in_normal_form(const SchemaNode& node, uint32_t& depth) {
   RewriteDepthGuard guard(depth);
   switch (node.kind()) {
-    case NodeKind::Anything:
-      return SchemaNode::nothing();
-    case NodeKind::Nothing:
-      return SchemaNode::anything();
-    case NodeKind::Complement:
-      return *node.inner();
+    case NodeKind::Anything: return SchemaNode::nothing();
+    case NodeKind::Nothing: return SchemaNode::anything();
+    case NodeKind::Complement: return *node.inner();
     case NodeKind::Union:
     case NodeKind::Intersection: {
       // De Morgan: the complement of a join is the meet of the complements.
@@ -158,8 +149,7 @@ SchemaNode complement_in_normal_form(const SchemaNode& node, uint32_t& depth) {
       }
       return from_join ? nnf_meet(*out) : nnf_join(*out);
     }
-    default:
-      return SchemaNode::complement_of(intern_node(node));
+    default: return SchemaNode::complement_of(intern_node(node));
   }
 }
 

@@ -164,8 +164,7 @@ class SchemaNode {
     ConstraintList constraints;
   };
 
-  explicit SchemaNode(NodeKind k, uint8_t flag, uint64_t word) noexcept
-      : kind_(k), flag_(flag), word_(word) {}
+  explicit SchemaNode(NodeKind k, uint8_t flag, uint64_t word) noexcept : kind_(k), flag_(flag), word_(word) {}
   void destroy_payload() noexcept;
   void copy_payload_from(const SchemaNode& o) noexcept;
   void move_payload_from(SchemaNode&& o) noexcept;
@@ -173,13 +172,13 @@ class SchemaNode {
   NodeKind kind_;
   uint8_t flag_;
   union {
-    uint64_t word_;            // plain and numbered kinds
-    NodeRef child_;            // Collection, Complement
-    SequencePayload seq_;      // Sequence
-    RecordPayload rec_;        // Record
-    NodeList list_;            // Union, Intersection
-    FieldList attrs_;          // Object
-    RefinementPayload ref_;    // Refinement
+    uint64_t word_;          // plain and numbered kinds
+    NodeRef child_;          // Collection, Complement
+    SequencePayload seq_;    // Sequence
+    RecordPayload rec_;      // Record
+    NodeList list_;          // Union, Intersection
+    FieldList attrs_;        // Object
+    RefinementPayload ref_;  // Refinement
   };
 };
 

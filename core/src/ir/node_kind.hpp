@@ -49,8 +49,7 @@ inline constexpr bool is_plain_kind(NodeKind k) noexcept { return tag_of(k) <= t
 // The kinds whose payload is one number (pool index, definition number or
 // placeholder id).
 inline constexpr bool is_numbered_kind(NodeKind k) noexcept {
-  return k == NodeKind::Literal || k == NodeKind::Instance || k == NodeKind::Reference ||
-         k == NodeKind::Placeholder;
+  return k == NodeKind::Literal || k == NodeKind::Instance || k == NodeKind::Reference || k == NodeKind::Placeholder;
 }
 
 // Error code and display name of a kind by tag alone. Sequence and Collection

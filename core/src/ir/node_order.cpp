@@ -63,8 +63,7 @@ Ord expand_node(CmpStack& st, const SchemaNode& a, const SchemaNode& b) {
     case NodeKind::Literal:
     case NodeKind::Instance:
     case NodeKind::Reference:
-    case NodeKind::Placeholder:
-      return three_way(a.number(), b.number());
+    case NodeKind::Placeholder: return three_way(a.number(), b.number());
     case NodeKind::Sequence: {
       if (a.flag() != b.flag()) return three_way(a.flag(), b.flag());
       // Pushed in reverse: tails last.
@@ -82,9 +81,7 @@ Ord expand_node(CmpStack& st, const SchemaNode& a, const SchemaNode& b) {
       if (a.flag() != b.flag()) return three_way(a.flag(), b.flag());
       push_node(st, a.element().get(), b.element().get());
       return Ord::equal;
-    case NodeKind::Complement:
-      push_node(st, a.inner().get(), b.inner().get());
-      return Ord::equal;
+    case NodeKind::Complement: push_node(st, a.inner().get(), b.inner().get()); return Ord::equal;
     case NodeKind::Record:
       push_list<CatchAll>(st, CmpItem::Clause, a.clauses().span(), b.clauses().span());
       push_list<RecordField>(st, CmpItem::Field, a.fields().span(), b.fields().span());
@@ -102,8 +99,7 @@ Ord expand_node(CmpStack& st, const SchemaNode& a, const SchemaNode& b) {
       push_node(st, a.base().get(), b.base().get());
       return Ord::equal;
     }
-    default:
-      return Ord::equal;  // plain kinds; Anything's flag is ignored
+    default: return Ord::equal;  // plain kinds; Anything's flag is ignored
   }
 }
 
@@ -213,8 +209,7 @@ bool expand_eq(EqStack& st, const SchemaNode& a, const SchemaNode& b) {
     case NodeKind::Literal:
     case NodeKind::Instance:
     case NodeKind::Reference:
-    case NodeKind::Placeholder:
-      return a.number() == b.number();
+    case NodeKind::Placeholder: return a.number() == b.number();
     case NodeKind::Sequence: {
       if (a.flag() != b.flag()) return false;
       if (static_cast<bool>(a.tail()) != static_cast<bool>(b.tail())) return false;
@@ -226,9 +221,7 @@ bool expand_eq(EqStack& st, const SchemaNode& a, const SchemaNode& b) {
       if (a.flag() != b.flag()) return false;
       push_eq_child(st, a.element(), b.element());
       return true;
-    case NodeKind::Complement:
-      push_eq_child(st, a.inner(), b.inner());
-      return true;
+    case NodeKind::Complement: push_eq_child(st, a.inner(), b.inner()); return true;
     case NodeKind::Record:
       return push_eq_list<RecordField>(st, EqItem::Field, a.fields().span(), b.fields().span()) &&
              push_eq_list<CatchAll>(st, EqItem::Clause, a.clauses().span(), b.clauses().span());
@@ -247,8 +240,7 @@ bool expand_eq(EqStack& st, const SchemaNode& a, const SchemaNode& b) {
       push_eq_child(st, a.base(), b.base());
       return true;
     }
-    default:
-      return true;
+    default: return true;
   }
 }
 
@@ -261,8 +253,7 @@ bool node_eq(const SchemaNode& a, const SchemaNode& b) {
     EqItem it = st.pop();
     switch (it.tag) {
       case EqItem::Node:
-        if (!expand_eq(st, *static_cast<const SchemaNode*>(it.a), *static_cast<const SchemaNode*>(it.b)))
-          return false;
+        if (!expand_eq(st, *static_cast<const SchemaNode*>(it.a), *static_cast<const SchemaNode*>(it.b))) return false;
         break;
       case EqItem::Field: {
         const auto& fa = *static_cast<const RecordField*>(it.a);
@@ -356,9 +347,8 @@ void dedupe_sorted_constraints(std::vector<Constraint>& constraints) {
 }
 
 void sort_fields_by_name(std::span<RecordField> fields) {
-  canonical_sort(fields.data(), fields.size(), [](const RecordField& a, const RecordField& b) {
-    return name_cmp(a.name.view(), b.name.view()) < 0;
-  });
+  canonical_sort(fields.data(), fields.size(),
+                 [](const RecordField& a, const RecordField& b) { return name_cmp(a.name.view(), b.name.view()) < 0; });
 }
 
 }  // namespace tessolin::ir

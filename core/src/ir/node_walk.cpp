@@ -8,17 +8,21 @@ namespace tessolin::ir {
 
 namespace {
 
-constexpr std::array<std::string_view, kNodeKindCount> kErrorCodes = {
-    "anything",     "no_match",           "none_type",        "bool_type",     "int_type",
-    "float_type",   "string_type",        "bytes_type",       "literal_error", "list_type",
-    "set_type",     "dict_type",          "union_error",      "intersection_error",
-    "unexpected_match", "instance_type",  "object_type",      "",              "recursion",
-    "unresolved_recursion"};
+constexpr std::array<std::string_view, kNodeKindCount> kErrorCodes = {"anything",         "no_match",
+                                                                      "none_type",        "bool_type",
+                                                                      "int_type",         "float_type",
+                                                                      "string_type",      "bytes_type",
+                                                                      "literal_error",    "list_type",
+                                                                      "set_type",         "dict_type",
+                                                                      "union_error",      "intersection_error",
+                                                                      "unexpected_match", "instance_type",
+                                                                      "object_type",      "",
+                                                                      "recursion",        "unresolved_recursion"};
 
 constexpr std::array<std::string_view, kNodeKindCount> kDisplayNames = {
-    "anything", "nothing",  "None",   "bool",         "int",        "float",    "str",
-    "bytes",    "literal",  "list",   "set",          "dict",       "union",    "intersection",
-    "complement", "instance", "object", "",           "value",      "recursive value"};
+    "anything",   "nothing",  "None",   "bool", "int",   "float",          "str",
+    "bytes",      "literal",  "list",   "set",  "dict",  "union",          "intersection",
+    "complement", "instance", "object", "",     "value", "recursive value"};
 
 // Follows a chain of refinements to the node whose kind names them.
 const SchemaNode& named_kind_node(const SchemaNode& node) noexcept {
@@ -82,8 +86,7 @@ void push_children(const SchemaNode& node, std::vector<const SchemaNode*>& stack
     case NodeKind::Object:
       for (const RecordField& f : node.attributes()) stack.push_back(&f.schema);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -155,8 +158,8 @@ struct DepthFrame {
   const SchemaNode* node;
   size_t first_child;  // index into the child buffer
   size_t child_count;
-  size_t next;         // next child to measure
-  uint64_t deepest;    // deepest child so far
+  size_t next;       // next child to measure
+  uint64_t deepest;  // deepest child so far
 };
 
 }  // namespace

@@ -39,8 +39,7 @@ SchemaNode combine(std::span<const SchemaNode> nodes, Lattice op) {
   if (out->size() == 1) return std::move(out->front());
   NodeList list = intern_node_list(*out);
   out->clear();
-  return op == Lattice::Join ? SchemaNode::union_of(std::move(list))
-                             : SchemaNode::intersection_of(std::move(list));
+  return op == Lattice::Join ? SchemaNode::union_of(std::move(list)) : SchemaNode::intersection_of(std::move(list));
 }
 
 SchemaNode complement_of_other_keys(std::span<const CatchAll> clauses, size_t skip) {
@@ -70,20 +69,16 @@ class OpennessRewrite {
       case NodeKind::Sequence:
       case NodeKind::Collection:
       case NodeKind::Object:
-      case NodeKind::Refinement:
-        return rebuild_children(node, *this);
-      case NodeKind::Record:
-        return rewrite_record(node);
+      case NodeKind::Refinement: return rebuild_children(node, *this);
+      case NodeKind::Record: return rewrite_record(node);
       case NodeKind::Union:
-      case NodeKind::Intersection:
-        return rewrite_members(node);
+      case NodeKind::Intersection: return rewrite_members(node);
       case NodeKind::Complement: {
         std::optional<SchemaNode> inner = (*this)(*node.inner());
         if (!inner) return std::nullopt;
         return make_complement(std::move(*inner));
       }
-      default:
-        return std::nullopt;
+      default: return std::nullopt;
     }
   }
 

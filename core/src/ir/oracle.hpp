@@ -74,10 +74,29 @@ struct LiteralValue {
   ClassAnswer klass;
 
   static LiteralValue declined() { return {}; }
-  static LiteralValue none() { LiteralValue v; v.tag = answer_tag::kNone; return v; }
-  static LiteralValue of_bool(bool b) { LiteralValue v; v.tag = answer_tag::kBool; v.bool_value = b; return v; }
-  static LiteralValue of_int(int64_t i) { LiteralValue v; v.tag = answer_tag::kInt; v.int_value = i; return v; }
-  static LiteralValue of_float(double d) { LiteralValue v; v.tag = answer_tag::kFloat; v.float_value = d; return v; }
+  static LiteralValue none() {
+    LiteralValue v;
+    v.tag = answer_tag::kNone;
+    return v;
+  }
+  static LiteralValue of_bool(bool b) {
+    LiteralValue v;
+    v.tag = answer_tag::kBool;
+    v.bool_value = b;
+    return v;
+  }
+  static LiteralValue of_int(int64_t i) {
+    LiteralValue v;
+    v.tag = answer_tag::kInt;
+    v.int_value = i;
+    return v;
+  }
+  static LiteralValue of_float(double d) {
+    LiteralValue v;
+    v.tag = answer_tag::kFloat;
+    v.float_value = d;
+    return v;
+  }
   // kind: SlotKind::Str or SlotKind::Bytes.
   static LiteralValue of_text(SlotKind kind, std::string bytes) {
     LiteralValue v;
@@ -111,8 +130,7 @@ class Oracle {
   // 6: no constant of a equals a constant of b.
   virtual OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) = 0;
   // 7: no integer n with i <(=) n <(=) j.
-  virtual OracleAnswer integer_range_empty(uint64_t i, bool low_exclusive, uint64_t j,
-                                           bool high_exclusive) = 0;
+  virtual OracleAnswer integer_range_empty(uint64_t i, bool low_exclusive, uint64_t j, bool high_exclusive) = 0;
   // 8: constant i is a multiple of constant j.
   virtual OracleAnswer is_multiple(uint64_t i, uint64_t j) = 0;
   // 9: node is an Instance whose class keeps the standard instance checks.

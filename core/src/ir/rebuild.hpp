@@ -73,8 +73,7 @@ std::optional<SchemaNode> rewrite_one(const SchemaNode& n, ChildFn& child, bool 
 // Copy-on-write map of a node run into `out`: nothing written until the
 // first change, then every element (new or copied). True when any changed.
 template <class ChildFn>
-bool map_node_run(std::span<const SchemaNode> items, ChildFn& child, std::vector<SchemaNode>& out,
-                  bool always) {
+bool map_node_run(std::span<const SchemaNode> items, ChildFn& child, std::vector<SchemaNode>& out, bool always) {
   bool changed = false;
   for (size_t i = 0; i < items.size(); ++i) {
     std::optional<SchemaNode> r = rewrite_one(items[i], child, always);
@@ -173,8 +172,7 @@ std::optional<ConstraintList> map_constraint_list(const ConstraintList& list, Co
 // answers std::optional<SchemaNode>; `constraint(const Constraint&)` answers
 // std::optional<Constraint> for a Refinement's items.
 template <class ChildFn, class ConstraintFn>
-std::optional<SchemaNode> rebuild_children(const SchemaNode& node, ChildFn&& child,
-                                           ConstraintFn&& constraint,
+std::optional<SchemaNode> rebuild_children(const SchemaNode& node, ChildFn&& child, ConstraintFn&& constraint,
                                            RebuildMode mode = RebuildMode::CopyOnWrite) {
   const bool always = mode == RebuildMode::Always;
   switch (node.kind()) {

@@ -55,8 +55,7 @@ class IndexRenumberer {
       case NodeKind::Reference:
         if (p_.reference_offset == 0) return std::nullopt;
         return SchemaNode::reference(node.number() + p_.reference_offset);
-      default:
-        break;
+      default: break;
     }
     if (auto found = memo_.find(&node); found != memo_.end()) return found->second;
     auto child = [this](const SchemaNode& c) { return run(c); };

@@ -38,13 +38,13 @@ struct ArrayCell {
     // (however dead) addresses past the allocation.
     size_t bytes = elements_offset() + (n > 0 ? n : 1) * sizeof(T);
     constexpr size_t align = alignof(T) > alignof(ArrayCell) ? alignof(T) : alignof(ArrayCell);
-    void* raw = ::operator new(bytes, std::align_val_t{align});
+    void* raw = ::operator new (bytes, std::align_val_t{align});
     return ::new (raw) ArrayCell();
   }
   static void free_storage(ArrayCell* c) noexcept {
     constexpr size_t align = alignof(T) > alignof(ArrayCell) ? alignof(T) : alignof(ArrayCell);
     c->~ArrayCell();
-    ::operator delete(static_cast<void*>(c), std::align_val_t{align});
+    ::operator delete (static_cast<void*>(c), std::align_val_t{align});
   }
   void destroy_elements() noexcept {
     T* e = elements();
@@ -85,11 +85,17 @@ class SharedArray {
   }
   SharedArray(SharedArray&& o) noexcept : cell_(std::exchange(o.cell_, nullptr)) {}
   SharedArray& operator=(const SharedArray& o) noexcept {
-    if (this != &o) { SharedArray tmp(o); swap(tmp); }
+    if (this != &o) {
+      SharedArray tmp(o);
+      swap(tmp);
+    }
     return *this;
   }
   SharedArray& operator=(SharedArray&& o) noexcept {
-    if (this != &o) { SharedArray tmp(std::move(o)); swap(tmp); }
+    if (this != &o) {
+      SharedArray tmp(std::move(o));
+      swap(tmp);
+    }
     return *this;
   }
   ~SharedArray() { detail::release_array_strong(cell_); }
@@ -132,9 +138,7 @@ class SharedArray {
   // The address of the shared storage: what interning hashes and compares.
   const void* identity() const noexcept { return cell_; }
   bool same_as(const SharedArray& o) const noexcept { return cell_ == o.cell_; }
-  uint64_t use_count() const noexcept {
-    return cell_ ? cell_->header.strong.load(std::memory_order_relaxed) : 0;
-  }
+  uint64_t use_count() const noexcept { return cell_ ? cell_->header.strong.load(std::memory_order_relaxed) : 0; }
 
   // Adopts one strong reference already counted on c.
   static SharedArray adopt(Cell* c) noexcept { return SharedArray(c); }
@@ -158,7 +162,10 @@ class WeakArray {
   WeakArray& operator=(const WeakArray&) = delete;
   WeakArray(WeakArray&& o) noexcept : cell_(std::exchange(o.cell_, nullptr)) {}
   WeakArray& operator=(WeakArray&& o) noexcept {
-    if (this != &o) { reset(); cell_ = std::exchange(o.cell_, nullptr); }
+    if (this != &o) {
+      reset();
+      cell_ = std::exchange(o.cell_, nullptr);
+    }
     return *this;
   }
   ~WeakArray() { reset(); }

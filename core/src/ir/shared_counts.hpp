@@ -21,8 +21,7 @@ struct CellHeader {
   std::atomic<uint64_t> weak{1};
 };
 
-inline constexpr uint64_t kMaxCount =
-    static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+inline constexpr uint64_t kMaxCount = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
 
 inline void retain_strong(CellHeader* h) noexcept {
   // Relaxed suffices for an increment: the caller already holds a reference.
@@ -38,9 +37,7 @@ inline bool try_upgrade(CellHeader* h) noexcept {
   uint64_t n = h->strong.load(std::memory_order_relaxed);
   while (n != 0) {
     if (n >= kMaxCount) std::abort();
-    if (h->strong.compare_exchange_weak(n, n + 1, std::memory_order_acquire,
-                                        std::memory_order_relaxed))
-      return true;
+    if (h->strong.compare_exchange_weak(n, n + 1, std::memory_order_acquire, std::memory_order_relaxed)) return true;
   }
   return false;
 }
@@ -54,8 +51,6 @@ inline bool release_strong(CellHeader* h) noexcept {
 }
 
 // True when this was the last weak reference: the caller frees the storage.
-inline bool release_weak(CellHeader* h) noexcept {
-  return h->weak.fetch_sub(1, std::memory_order_acq_rel) == 1;
-}
+inline bool release_weak(CellHeader* h) noexcept { return h->weak.fetch_sub(1, std::memory_order_acq_rel) == 1; }
 
 }  // namespace tessolin::ir::detail

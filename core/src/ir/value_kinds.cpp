@@ -47,8 +47,7 @@ KindMaskResult mask_at(const SchemaNode& n, int depth) {
     case NodeKind::Refinement:
       if (n.constraints().empty()) return mask_at(*n.base(), depth + 1);
       return KindMaskResult::none();
-    default:
-      return KindMaskResult::none();
+    default: return KindMaskResult::none();
   }
 }
 
@@ -120,8 +119,7 @@ bool disjoint_at(const SchemaNode& a, const SchemaNode& b, Oracle& oracle, int d
   if (ka_known != kb_known) {
     const SchemaNode& unknown = ka_known ? b : a;
     SlotKind known = ka_known ? ka : kb;
-    if (unknown.is(NodeKind::Instance))
-      return oracle.class_kind_matches(unknown.number(), known) == OracleAnswer::No;
+    if (unknown.is(NodeKind::Instance)) return oracle.class_kind_matches(unknown.number(), known) == OracleAnswer::No;
     return false;
   }
   // 10
@@ -155,8 +153,7 @@ SlotKind node_slot_kind(const SchemaNode& node, Oracle& oracle) {
 
 namespace {
 
-bool excludes_at(const SchemaNode& node, uint64_t class_index, Oracle& oracle, DefinitionsView definitions,
-                 int depth) {
+bool excludes_at(const SchemaNode& node, uint64_t class_index, Oracle& oracle, DefinitionsView definitions, int depth) {
   if (depth > kKindDepthLimit) return false;
   SlotKind kind;
   if (node.is(NodeKind::Union)) {
@@ -177,14 +174,11 @@ bool excludes_at(const SchemaNode& node, uint64_t class_index, Oracle& oracle, D
 
 }  // namespace
 
-bool kind_excludes_class(const SchemaNode& node, uint64_t class_index, Oracle& oracle,
-                         DefinitionsView definitions) {
+bool kind_excludes_class(const SchemaNode& node, uint64_t class_index, Oracle& oracle, DefinitionsView definitions) {
   return excludes_at(node, class_index, oracle, definitions, 0);
 }
 
-bool nodes_disjoint(const SchemaNode& a, const SchemaNode& b, Oracle& oracle) {
-  return disjoint_at(a, b, oracle, 0);
-}
+bool nodes_disjoint(const SchemaNode& a, const SchemaNode& b, Oracle& oracle) { return disjoint_at(a, b, oracle, 0); }
 
 std::optional<LiteralMembers> literal_members(const SchemaNode& node) {
   if (node.is(NodeKind::Literal)) return LiteralMembers(node.number());

@@ -51,8 +51,7 @@ SlotKind node_slot_kind(const SchemaNode& node, Oracle& oracle);
 
 // Whether the node's values are of a kind that the class's instances never
 // have (class_kind_matches_strict answers No).
-bool kind_excludes_class(const SchemaNode& node, uint64_t class_index, Oracle& oracle,
-                         DefinitionsView definitions);
+bool kind_excludes_class(const SchemaNode& node, uint64_t class_index, Oracle& oracle, DefinitionsView definitions);
 
 // True only when proven that no value lies in both nodes.
 bool nodes_disjoint(const SchemaNode& a, const SchemaNode& b, Oracle& oracle);

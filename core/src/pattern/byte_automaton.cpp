@@ -12,9 +12,7 @@ AutomatonResult export_automaton(const Pattern& pattern, uint32_t max_states) {
     case DfaStatus::kTooManyStates:
       result.error = "the automaton needs more than " + std::to_string(max_states) + " states";
       return result;
-    case DfaStatus::kTooLarge:
-      result.error = "the automaton is too large to build";
-      return result;
+    case DfaStatus::kTooLarge: result.error = "the automaton is too large to build"; return result;
     case DfaStatus::kUnicodeWordAssertion:
       result.error = "cannot build an automaton for a pattern with Unicode word boundaries";
       return result;

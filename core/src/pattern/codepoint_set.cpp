@@ -47,7 +47,10 @@ void CodepointSet::intersect_with(const CodepointSet& other) {
     uint32_t lo = std::max(a[i].lo, b[j].lo);
     uint32_t hi = std::min(a[i].hi, b[j].hi);
     if (lo <= hi) out.push_back({lo, hi});
-    if (a[i].hi < b[j].hi) ++i; else ++j;
+    if (a[i].hi < b[j].hi)
+      ++i;
+    else
+      ++j;
   }
   ranges_ = std::move(out);
 }
@@ -94,14 +97,12 @@ void CodepointSet::negate(uint32_t max, bool skip_surrogates) {
   if (skip_surrogates) remove_surrogates();
 }
 
-void CodepointSet::remove_surrogates() {
-  subtract(CodepointSet{{kSurrogateLo, kSurrogateHi}});
-}
+void CodepointSet::remove_surrogates() { subtract(CodepointSet{{kSurrogateLo, kSurrogateHi}}); }
 
 bool CodepointSet::contains(uint32_t c) const {
   assert(normalized_);
-  auto it = std::upper_bound(ranges_.begin(), ranges_.end(), c,
-                             [](uint32_t v, const CodepointRange& r) { return v < r.lo; });
+  auto it =
+      std::upper_bound(ranges_.begin(), ranges_.end(), c, [](uint32_t v, const CodepointRange& r) { return v < r.lo; });
   return it != ranges_.begin() && std::prev(it)->hi >= c;
 }
 

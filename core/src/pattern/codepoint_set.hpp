@@ -30,7 +30,10 @@ class CodepointSet {
   static CodepointSet single(uint32_t c) { return CodepointSet{{c, c}}; }
 
   // Adds [lo, hi]; ranges may arrive in any order, normalize() restores the form.
-  void add(uint32_t lo, uint32_t hi) { ranges_.push_back({lo, hi}); normalized_ = false; }
+  void add(uint32_t lo, uint32_t hi) {
+    ranges_.push_back({lo, hi});
+    normalized_ = false;
+  }
   void add_set(const CodepointSet& other);
   void normalize();
 

@@ -188,7 +188,8 @@ class Builder {
     if (merged == k) return;
     std::vector<uint32_t> table(size_t(n) * merged);
     for (uint32_t s = 0; s < n; ++s)
-      for (uint32_t c = 0; c < merged; ++c) table[size_t(s) * merged + c] = out_.transitions[size_t(s) * k + first_of[c]];
+      for (uint32_t c = 0; c < merged; ++c)
+        table[size_t(s) * merged + c] = out_.transitions[size_t(s) * k + first_of[c]];
     for (auto& b : out_.classes) b = uint8_t(renumber[b]);
     out_.transitions = std::move(table);
     out_.class_count = merged;
@@ -243,11 +244,8 @@ class Builder {
         case NfaKind::kLook:
           if (look_holds(s.look, before, after)) stack_.push_back(s.next);
           break;
-        case NfaKind::kFail:
-          break;
-        default:
-          out.push_back(id);
-          break;
+        case NfaKind::kFail: break;
+        default: out.push_back(id); break;
       }
     }
   }

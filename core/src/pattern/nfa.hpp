@@ -38,8 +38,8 @@ struct NfaState {
 // Which facts about the neighbouring bytes the assertions of an automaton read.
 struct LookNeeds {
   bool any = false;
-  bool start = false;         // at the start of the text
-  bool line_feed = false;     // a neighbouring byte is LF
+  bool start = false;      // at the start of the text
+  bool line_feed = false;  // a neighbouring byte is LF
   bool carriage_return = false;
   bool ascii_word = false;    // a neighbouring byte is [0-9A-Za-z_]
   bool unicode_word = false;  // a neighbouring code point is \w

@@ -146,12 +146,9 @@ class Compiler {
   uint32_t compile(uint32_t id, uint32_t target) {
     const SyntaxNode& n = tree_.nodes[id];
     switch (n.kind) {
-      case NodeKind::kEmpty:
-        return target;
-      case NodeKind::kUnicodeClass:
-        return unicode_class(n.set, target);
-      case NodeKind::kByteClass:
-        return byte_class(n.set, target);
+      case NodeKind::kEmpty: return target;
+      case NodeKind::kUnicodeClass: return unicode_class(n.set, target);
+      case NodeKind::kByteClass: return byte_class(n.set, target);
       case NodeKind::kLook: {
         note_look(n.look);
         NfaState s{NfaKind::kLook};
@@ -169,8 +166,7 @@ class Compiler {
         std::copy(entries.begin(), entries.end(), nfa_.alternatives.begin() + nfa_.states[u].begin);
         return u;
       }
-      case NodeKind::kRepeat:
-        return repeat(n, target);
+      case NodeKind::kRepeat: return repeat(n, target);
     }
     return target;
   }
@@ -215,8 +211,10 @@ class Compiler {
       case LookKind::kStartCRLF:
       case LookKind::kEndCRLF: nd.start = nd.line_feed = nd.carriage_return = true; break;
       default:
-        if (is_unicode_word_look(k)) nd.unicode_word = true;
-        else nd.ascii_word = true;
+        if (is_unicode_word_look(k))
+          nd.unicode_word = true;
+        else
+          nd.ascii_word = true;
         break;
     }
   }

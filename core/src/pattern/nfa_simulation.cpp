@@ -57,8 +57,7 @@ thread_local ScratchGuard tl_guard;
 
 class Simulation {
  public:
-  Simulation(const Nfa& nfa, std::string_view text, Scratch& scratch)
-      : nfa_(nfa), text_(text), s_(scratch) {}
+  Simulation(const Nfa& nfa, std::string_view text, Scratch& scratch) : nfa_(nfa), text_(text), s_(scratch) {}
 
   bool run() {
     size_t n = nfa_.states.size();

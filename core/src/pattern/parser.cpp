@@ -99,8 +99,7 @@ struct ClassFrame {
 
 bool is_white_space(char32_t c) {
   return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
-         c == 0x3000;
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 bool is_hex(char32_t c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
@@ -113,11 +112,25 @@ uint32_t hex_value(char32_t c) {
 
 bool is_meta(char32_t c) {
   switch (c) {
-    case '\\': case '.': case '+': case '*': case '?': case '(': case ')': case '|': case '[':
-    case ']': case '{': case '}': case '^': case '$': case '#': case '&': case '-': case '~':
-      return true;
-    default:
-      return false;
+    case '\\':
+    case '.':
+    case '+':
+    case '*':
+    case '?':
+    case '(':
+    case ')':
+    case '|':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+    case '^':
+    case '$':
+    case '#':
+    case '&':
+    case '-':
+    case '~': return true;
+    default: return false;
   }
 }
 
@@ -273,9 +286,7 @@ class Parser {
     return true;
   }
 
-  [[noreturn]] void fail(std::string message, size_t position) const {
-    throw Failure{std::move(message), position};
-  }
+  [[noreturn]] void fail(std::string message, size_t position) const { throw Failure{std::move(message), position}; }
 
   // ---- tree building --------------------------------------------------------
   std::vector<Item>& concat() { return frames_.back().concat; }
@@ -331,8 +342,10 @@ class Parser {
     }
     check_depth(uint64_t(max_depth) + 1);
     uint32_t node;
-    if (kids.empty()) node = empty_node();
-    else if (kids.size() == 1) node = kids[0];
+    if (kids.empty())
+      node = empty_node();
+    else if (kids.size() == 1)
+      node = kids[0];
     else {
       SyntaxNode n;
       n.kind = NodeKind::kConcat;
@@ -538,13 +551,14 @@ class Parser {
     if (eof()) fail("unclosed counted repetition", start);
     if (ch() == ',') {
       if (!bump_and_bump_space()) fail("unclosed counted repetition", start);
-      if (ch() != '}') max = parse_decimal();
-      else max = kUnbounded;
+      if (ch() != '}')
+        max = parse_decimal();
+      else
+        max = kUnbounded;
     }
     if (eof() || ch() != '}') fail("unclosed counted repetition", start);
     if (bump_and_bump_space() && ch() == '?') bump();
-    if (max != kUnbounded && min > max)
-      fail("invalid repetition count range, the start must be <= the end", start);
+    if (max != kUnbounded && min > max) fail("invalid repetition count range, the start must be <= the end", start);
     push_repetition(it, min, max);
   }
 
@@ -555,9 +569,18 @@ class Parser {
     switch (ch()) {
       case '\\': return parse_escape();
       case '.': prim.kind = PrimKind::kDot; break;
-      case '^': prim.kind = PrimKind::kAssertion; prim.assertion = Assertion::kStartLine; break;
-      case '$': prim.kind = PrimKind::kAssertion; prim.assertion = Assertion::kEndLine; break;
-      default: prim.kind = PrimKind::kLiteral; prim.c = ch(); break;
+      case '^':
+        prim.kind = PrimKind::kAssertion;
+        prim.assertion = Assertion::kStartLine;
+        break;
+      case '$':
+        prim.kind = PrimKind::kAssertion;
+        prim.assertion = Assertion::kEndLine;
+        break;
+      default:
+        prim.kind = PrimKind::kLiteral;
+        prim.c = ch();
+        break;
     }
     bump();
     return prim;
@@ -575,7 +598,9 @@ class Parser {
     if (c == 'd' || c == 's' || c == 'w' || c == 'D' || c == 'S' || c == 'W') {
       bump();
       prim.kind = PrimKind::kPerl;
-      prim.perl = (c == 'd' || c == 'D') ? PerlKind::kDigit : (c == 's' || c == 'S') ? PerlKind::kSpace : PerlKind::kWord;
+      prim.perl = (c == 'd' || c == 'D')   ? PerlKind::kDigit
+                  : (c == 's' || c == 'S') ? PerlKind::kSpace
+                                           : PerlKind::kWord;
       prim.negated = c == 'D' || c == 'S' || c == 'W';
       return prim;
     }
@@ -605,8 +630,7 @@ class Parser {
         prim.assertion = Assertion::kWord;
         if (!eof() && ch() == '{') maybe_special_word_boundary(prim);
         return prim;
-      default:
-        break;
+      default: break;
     }
     fail("unrecognized escape sequence", start);
   }
@@ -615,8 +639,7 @@ class Parser {
     auto valid = [](char32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-'; };
     size_t brace = pos_;
     if (!bump_and_bump_space())
-      fail("found the start of a special word boundary or a counted repetition after \\b, but no closing brace",
-           brace);
+      fail("found the start of a special word boundary or a counted repetition after \\b, but no closing brace", brace);
     if (!valid(ch())) {
       pos_ = brace;  // a counted repetition of \b
       return;
@@ -629,10 +652,14 @@ class Parser {
     if (eof() || ch() != '}')
       fail("special word boundary assertion is either unclosed or contains an invalid character", brace);
     bump();
-    if (name == "start") prim.assertion = Assertion::kWordStart;
-    else if (name == "end") prim.assertion = Assertion::kWordEnd;
-    else if (name == "start-half") prim.assertion = Assertion::kWordStartHalf;
-    else if (name == "end-half") prim.assertion = Assertion::kWordEndHalf;
+    if (name == "start")
+      prim.assertion = Assertion::kWordStart;
+    else if (name == "end")
+      prim.assertion = Assertion::kWordEnd;
+    else if (name == "start-half")
+      prim.assertion = Assertion::kWordStartHalf;
+    else if (name == "end-half")
+      prim.assertion = Assertion::kWordEndHalf;
     else
       fail("unrecognized special word boundary assertion, valid choices are: start, end, start-half or end-half",
            brace);
@@ -693,8 +720,7 @@ class Parser {
         prim.value = to_utf8(body.substr(at + 2));
         prim.has_value = true;
         prim.negated = !prim.negated;
-      } else if ((at = body.find(U':')) != std::u32string::npos ||
-                 (at = body.find(U'=')) != std::u32string::npos) {
+      } else if ((at = body.find(U':')) != std::u32string::npos || (at = body.find(U'=')) != std::u32string::npos) {
         prim.name = to_utf8(body.substr(0, at));
         prim.value = to_utf8(body.substr(at + 1));
         prim.has_value = true;

@@ -73,7 +73,8 @@ struct PatternBuilder {
     for (uint32_t s = 0; s < n; ++s) {
       uint32_t ns = renumber[s];
       m.accepting[ns] = dfa.accepting[s];
-      for (uint32_t c = 0; c < k; ++c) m.table[size_t(ns) * stride + c] = renumber[dfa.transitions[size_t(s) * k + c]] * stride;
+      for (uint32_t c = 0; c < k; ++c)
+        m.table[size_t(ns) * stride + c] = renumber[dfa.transitions[size_t(s) * k + c]] * stride;
     }
     m.stay.resize(size_t(accel_count) * 256);
     for (uint32_t i = 0; i < accel_count; ++i)

@@ -36,8 +36,8 @@ class Pattern {
     std::array<uint8_t, 256> classes;
     uint32_t shift;
     std::vector<uint32_t> table;
-    std::vector<uint8_t> accepting;  // by state number
-    std::vector<uint8_t> stay;       // 256 per accelerated state: bytes that loop back
+    std::vector<uint8_t> accepting;       // by state number
+    std::vector<uint8_t> stay;            // 256 per accelerated state: bytes that loop back
     std::vector<CodePointLoop> cp_loops;  // by state number, below cp_end
     uint32_t start;
     uint32_t cp_end;

@@ -73,8 +73,8 @@ struct CaseOrbits {
 
 CaseOrbits build_case_orbits() {
   CaseOrbits out;
-  CodepointSet candidates = unite({binary_set(UCHAR_CHANGES_WHEN_CASEMAPPED),
-                                   binary_set(UCHAR_CHANGES_WHEN_CASEFOLDED)});
+  CodepointSet candidates =
+      unite({binary_set(UCHAR_CHANGES_WHEN_CASEMAPPED), binary_set(UCHAR_CHANGES_WHEN_CASEFOLDED)});
   std::map<uint32_t, uint32_t> seen;
   for (const CodepointRange& r : candidates.ranges()) {
     for (uint32_t c = r.lo; c <= r.hi; ++c) {
@@ -224,34 +224,26 @@ CodepointSet derived_property_set(Derived d) {
     case Derived::kOtherIdContinue:
       return minus(minus(binary_set(UCHAR_ID_CONTINUE), binary_set(UCHAR_ID_START)),
                    gc_mask_set(U_GC_MN_MASK | U_GC_MC_MASK | U_GC_ND_MASK | U_GC_PC_MASK));
-    case Derived::kOtherIdStart:
-      return minus(minus(binary_set(UCHAR_ID_START), letters), gc_mask_set(U_GC_NL_MASK));
-    case Derived::kOtherLowercase:
-      return minus(binary_set(UCHAR_LOWERCASE), gc_mask_set(U_GC_LL_MASK));
-    case Derived::kOtherMath:
-      return minus(binary_set(UCHAR_MATH), gc_mask_set(U_GC_SM_MASK));
-    case Derived::kOtherUppercase:
-      return minus(binary_set(UCHAR_UPPERCASE), gc_mask_set(U_GC_LU_MASK));
-    case Derived::kIdsUnaryOperator:
-      return CodepointSet{{0x2FFE, 0x2FFF}};
+    case Derived::kOtherIdStart: return minus(minus(binary_set(UCHAR_ID_START), letters), gc_mask_set(U_GC_NL_MASK));
+    case Derived::kOtherLowercase: return minus(binary_set(UCHAR_LOWERCASE), gc_mask_set(U_GC_LL_MASK));
+    case Derived::kOtherMath: return minus(binary_set(UCHAR_MATH), gc_mask_set(U_GC_SM_MASK));
+    case Derived::kOtherUppercase: return minus(binary_set(UCHAR_UPPERCASE), gc_mask_set(U_GC_LU_MASK));
+    case Derived::kIdsUnaryOperator: return CodepointSet{{0x2FFE, 0x2FFF}};
     case Derived::kIdCompatMathStart:
-      return CodepointSet{{0x2202, 0x2202},   {0x2207, 0x2207},   {0x221E, 0x221E},
-                          {0x1D6C1, 0x1D6C1}, {0x1D6DB, 0x1D6DB}, {0x1D6FB, 0x1D6FB},
-                          {0x1D715, 0x1D715}, {0x1D735, 0x1D735}, {0x1D74F, 0x1D74F},
-                          {0x1D76F, 0x1D76F}, {0x1D789, 0x1D789}, {0x1D7A9, 0x1D7A9},
+      return CodepointSet{{0x2202, 0x2202},   {0x2207, 0x2207},   {0x221E, 0x221E},   {0x1D6C1, 0x1D6C1},
+                          {0x1D6DB, 0x1D6DB}, {0x1D6FB, 0x1D6FB}, {0x1D715, 0x1D715}, {0x1D735, 0x1D735},
+                          {0x1D74F, 0x1D74F}, {0x1D76F, 0x1D76F}, {0x1D789, 0x1D789}, {0x1D7A9, 0x1D7A9},
                           {0x1D7C3, 0x1D7C3}};
     case Derived::kIdCompatMathContinue: {
       CodepointSet s = derived_property_set(Derived::kIdCompatMathStart);
-      s.union_with(CodepointSet{{0x00B2, 0x00B3}, {0x00B9, 0x00B9}, {0x2070, 0x2070},
-                                {0x2074, 0x207E}, {0x2080, 0x208E}});
+      s.union_with(
+          CodepointSet{{0x00B2, 0x00B3}, {0x00B9, 0x00B9}, {0x2070, 0x2070}, {0x2074, 0x207E}, {0x2080, 0x208E}});
       return s;
     }
     case Derived::kModifierCombiningMark:
-      return CodepointSet{{0x0654, 0x0655}, {0x0658, 0x0658}, {0x06DC, 0x06DC},
-                          {0x06E3, 0x06E3}, {0x06E7, 0x06E8}, {0x08CA, 0x08CB},
-                          {0x08CD, 0x08CF}, {0x08D3, 0x08D3}, {0x08F3, 0x08F3}};
-    case Derived::kNone:
-      break;
+      return CodepointSet{{0x0654, 0x0655}, {0x0658, 0x0658}, {0x06DC, 0x06DC}, {0x06E3, 0x06E3}, {0x06E7, 0x06E8},
+                          {0x08CA, 0x08CB}, {0x08CD, 0x08CF}, {0x08D3, 0x08D3}, {0x08F3, 0x08F3}};
+    case Derived::kNone: break;
   }
   return {};
 }
@@ -259,9 +251,9 @@ CodepointSet derived_property_set(Derived d) {
 // Scripts added after the Unicode version of the ICU in use: their names are
 // accepted, their (unknown here) members are not.
 bool is_recent_script_name(const std::string& n) {
-  static const char* const kNames[] = {"garay",   "gara", "gurungkhema",  "gukh", "kiratrai",
-                                       "krai",    "olonal", "onao",       "sunuwar", "sunu",
-                                       "todhri",  "todr", "tulutigalari", "tutg"};
+  static const char* const kNames[] = {"garay",  "gara",   "gurungkhema",  "gukh",    "kiratrai",
+                                       "krai",   "olonal", "onao",         "sunuwar", "sunu",
+                                       "todhri", "todr",   "tulutigalari", "tutg"};
   for (const char* k : kNames)
     if (n == k) return true;
   return false;
@@ -285,11 +277,16 @@ GcLookup lookup_general_category(const std::string& n, CodepointSet& out) {
     return GcLookup::kFound;
   }
   int32_t mask = UCHAR_INVALID_CODE;
-  if (n == "digit") mask = U_GC_ND_MASK;
-  else if (n == "punct") mask = U_GC_P_MASK;
-  else if (n == "cntrl") mask = U_GC_CC_MASK;
-  else if (n == "combiningmark") mask = U_GC_M_MASK;
-  else mask = u_getPropertyValueEnum(UCHAR_GENERAL_CATEGORY_MASK, n.c_str());
+  if (n == "digit")
+    mask = U_GC_ND_MASK;
+  else if (n == "punct")
+    mask = U_GC_P_MASK;
+  else if (n == "cntrl")
+    mask = U_GC_CC_MASK;
+  else if (n == "combiningmark")
+    mask = U_GC_M_MASK;
+  else
+    mask = u_getPropertyValueEnum(UCHAR_GENERAL_CATEGORY_MASK, n.c_str());
   if (mask == UCHAR_INVALID_CODE || mask == 0) return GcLookup::kUnknown;
   // Surrogates are no scalar values: the category exists but has no members here.
   if (mask == int32_t(U_GC_CS_MASK)) return GcLookup::kNoData;
@@ -318,10 +315,9 @@ ScriptLookup lookup_script(const std::string& n, UProperty prop, CodepointSet& o
 }
 
 bool lookup_age(const std::string& n, CodepointSet& out) {
-  static const char* const kAges[] = {"1.1",  "2.0",  "2.1",  "3.0",  "3.1",  "3.2",  "4.0",
-                                      "4.1",  "5.0",  "5.1",  "5.2",  "6.0",  "6.1",  "6.2",
-                                      "6.3",  "7.0",  "8.0",  "9.0",  "10.0", "11.0", "12.0",
-                                      "12.1", "13.0", "14.0", "15.0", "15.1", "16.0"};
+  static const char* const kAges[] = {"1.1",  "2.0",  "2.1",  "3.0",  "3.1",  "3.2",  "4.0",  "4.1",  "5.0",
+                                      "5.1",  "5.2",  "6.0",  "6.1",  "6.2",  "6.3",  "7.0",  "8.0",  "9.0",
+                                      "10.0", "11.0", "12.0", "12.1", "13.0", "14.0", "15.0", "15.1", "16.0"};
   for (const char* age : kAges) {
     std::string dotted = age;
     std::string v = "v";
@@ -349,8 +345,7 @@ bool lookup_enumerated(UProperty prop, const std::string& n, CodepointSet& out) 
   return true;
 }
 
-PropertyLookup resolve(const std::string& name, bool has_value, const std::string& value,
-                       CodepointSet& out) {
+PropertyLookup resolve(const std::string& name, bool has_value, const std::string& value, CodepointSet& out) {
   if (!has_value) {
     if (name != "cf" && name != "sc" && name != "lc") {
       if (const BinaryProperty* p = find_binary_property(name)) {
@@ -388,8 +383,7 @@ PropertyLookup resolve(const std::string& name, bool has_value, const std::strin
   if (name == "graphemeclusterbreak" || name == "gcb")
     return found(lookup_enumerated(UCHAR_GRAPHEME_CLUSTER_BREAK, value, out));
   if (name == "wordbreak" || name == "wb") return found(lookup_enumerated(UCHAR_WORD_BREAK, value, out));
-  if (name == "sentencebreak" || name == "sb")
-    return found(lookup_enumerated(UCHAR_SENTENCE_BREAK, value, out));
+  if (name == "sentencebreak" || name == "sb") return found(lookup_enumerated(UCHAR_SENTENCE_BREAK, value, out));
   if (find_binary_property(name) || u_getPropertyEnum(name.c_str()) != UCHAR_INVALID_CODE)
     return PropertyLookup::kValueNotFound;
   return PropertyLookup::kPropertyNotFound;
@@ -418,8 +412,10 @@ std::string normalize_property_name(std::string_view raw) {
   for (size_t i = start; i < raw.size(); ++i) {
     unsigned char b = static_cast<unsigned char>(raw[i]);
     if (b == ' ' || b == '_' || b == '-') continue;
-    if (b >= 'A' && b <= 'Z') out.push_back(char(b + ('a' - 'A')));
-    else if (b <= 0x7F) out.push_back(char(b));
+    if (b >= 'A' && b <= 'Z')
+      out.push_back(char(b + ('a' - 'A')));
+    else if (b <= 0x7F)
+      out.push_back(char(b));
   }
   if (starts_with_is && out == "c") out = "isc";
   return out;

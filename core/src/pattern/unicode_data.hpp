@@ -28,8 +28,8 @@ enum class PropertyLookup { kFound, kPropertyNotFound, kValueNotFound };
 // Resolves the body of \p{...} or \pX: `name` alone (`has_value` false) or
 // `name` and `value` of a `name=value` / `name:value` form. Negation is the
 // caller's business.
-PropertyLookup lookup_unicode_property(std::string_view name, bool has_value,
-                                       std::string_view value, CodepointSet& out);
+PropertyLookup lookup_unicode_property(std::string_view name, bool has_value, std::string_view value,
+                                       CodepointSet& out);
 
 // Name normalisation used for property names and values: drops a leading
 // "is", spaces, underscores and hyphens, lower-cases ASCII, drops non-ASCII.

@@ -28,10 +28,20 @@ int32_t decode_forward(std::string_view text, size_t pos) {
   if (b0 < 0x80) return int32_t(b0);
   size_t len;
   uint32_t c, min;
-  if (b0 >= 0xC2 && b0 <= 0xDF) { len = 2; c = b0 & 0x1F; min = 0x80; }
-  else if (b0 >= 0xE0 && b0 <= 0xEF) { len = 3; c = b0 & 0x0F; min = 0x800; }
-  else if (b0 >= 0xF0 && b0 <= 0xF4) { len = 4; c = b0 & 0x07; min = 0x10000; }
-  else return -1;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2;
+    c = b0 & 0x1F;
+    min = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3;
+    c = b0 & 0x0F;
+    min = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4;
+    c = b0 & 0x07;
+    min = 0x10000;
+  } else
+    return -1;
   if (pos + len > n) return -1;
   for (size_t i = 1; i < len; ++i) {
     uint32_t b = s[pos + i];

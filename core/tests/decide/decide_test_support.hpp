@@ -75,9 +75,9 @@ class FakeOracle : public ir::Oracle {
     if (!x || !y) return ir::ConstantOrder::Unordered;
     if (numeric(*x) && numeric(*y)) {
       if (std::isnan(x->number) || std::isnan(y->number)) return ir::ConstantOrder::Unordered;
-      return order(x->number < y->number, x->number > y->number);
+      return order(x->number<y->number, x->number> y->number);
     }
-    if (x->kind == SlotKind::Str && y->kind == SlotKind::Str) return order(x->text < y->text, x->text > y->text);
+    if (x->kind == SlotKind::Str && y->kind == SlotKind::Str) return order(x->text<y->text, x->text> y->text);
     return ir::ConstantOrder::Unordered;
   }
   OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) override {
@@ -108,7 +108,7 @@ class FakeOracle : public ir::Oracle {
   }
   OracleAnswer class_hooks_standard(const SchemaNode& n) override {
     return n.is(NodeKind::Instance) && standard_hook_classes.count(n.number()) ? OracleAnswer::Yes
-                                                                             : OracleAnswer::Undecided;
+                                                                               : OracleAnswer::Undecided;
   }
   SlotKind scalar_kind(uint64_t i) override {
     const Const* x = find(i);

@@ -69,22 +69,46 @@ SchemaNode Pattern(SchemaNode base, const std::string& p) { return Refine(std::m
 
 TEST_F(DescriptorDecisionTest, InclusionTable) {
   check({
-      {"[10, 20] in > 9", Refine(IntN(), {Constraint::ge(0), Constraint::le(1)}), Refine(IntN(), {Constraint::gt(2)}),
-       kSub, {kNot}},
-      {"multiples of 10 in multiples of 5", Refine(IntN(), {Constraint::multiple_of(0)}),
-       Refine(IntN(), {Constraint::multiple_of(3)}), kSub, {kNot}},
-      {"four digits in length 4", Pattern(StrN(), "[0-9]{4}"),
-       Refine(StrN(), {Constraint::min_len(4), Constraint::max_len(4)}), kSub, {kNot}},
-      {"1, 2, 3 in [1, 3]", U({Lit(5), Lit(8), Lit(6)}), Refine(IntN(), {Constraint::ge(5), Constraint::le(6)}), kSub,
+      {"[10, 20] in > 9",
+       Refine(IntN(), {Constraint::ge(0), Constraint::le(1)}),
+       Refine(IntN(), {Constraint::gt(2)}),
+       kSub,
+       {kNot}},
+      {"multiples of 10 in multiples of 5",
+       Refine(IntN(), {Constraint::multiple_of(0)}),
+       Refine(IntN(), {Constraint::multiple_of(3)}),
+       kSub,
+       {kNot}},
+      {"four digits in length 4",
+       Pattern(StrN(), "[0-9]{4}"),
+       Refine(StrN(), {Constraint::min_len(4), Constraint::max_len(4)}),
+       kSub,
+       {kNot}},
+      {"1, 2, 3 in [1, 3]",
+       U({Lit(5), Lit(8), Lit(6)}),
+       Refine(IntN(), {Constraint::ge(5), Constraint::le(6)}),
+       kSub,
        {kNot}},  // True lies in the range, not in the literal set
-      {"True, 1, 2, 3 is [1, 3]", U({Lit(7), Lit(5), Lit(8), Lit(6)}),
-       Refine(IntN(), {Constraint::ge(5), Constraint::le(6)}), kSub, {kSub}},
-      {"floats >= 2**53 + 1 are floats > 2.0**53", Refine(FloatN(), {Constraint::ge(9)}),
-       Refine(FloatN(), {Constraint::gt(10)}), kSub, {kSub}},
-      {"ints >= 2**53 + 1 in ints > 9", Refine(IntN(), {Constraint::ge(9)}),
-       Refine(IntN(), {Constraint::gt(2)}), kSub, {kNot}},
+      {"True, 1, 2, 3 is [1, 3]",
+       U({Lit(7), Lit(5), Lit(8), Lit(6)}),
+       Refine(IntN(), {Constraint::ge(5), Constraint::le(6)}),
+       kSub,
+       {kSub}},
+      {"floats >= 2**53 + 1 are floats > 2.0**53",
+       Refine(FloatN(), {Constraint::ge(9)}),
+       Refine(FloatN(), {Constraint::gt(10)}),
+       kSub,
+       {kSub}},
+      {"ints >= 2**53 + 1 in ints > 9",
+       Refine(IntN(), {Constraint::ge(9)}),
+       Refine(IntN(), {Constraint::gt(2)}),
+       kSub,
+       {kNot}},
       {"subclass instances", Inst(21), Inst(20), kSub, {kNot, kUnd}},
-      {"object attribute widened", Obj({Field("x", IntN())}), Obj({Field("x", U({IntN(), StrN()}))}), kSub,
+      {"object attribute widened",
+       Obj({Field("x", IntN())}),
+       Obj({Field("x", U({IntN(), StrN()}))}),
+       kSub,
        {kNot, kUnd}},
       {"str literal against a pattern", Lit(11), Pattern(StrN(), "[a-z]"), kSub, {kNot}},
   });
@@ -207,8 +231,8 @@ TEST_F(DescriptorDecisionTest, DecisionsAskTheAlgebra) {
   const SchemaNode b = Refine(IntN(), {Constraint::gt(2)});
   EXPECT_EQ(relation(a, b, definitions, oracle, budget), kSub);
   EXPECT_EQ(relation(b, a, definitions, oracle, budget), kNot);
-  EXPECT_TRUE(is_equivalent(Refine(FloatN(), {Constraint::ge(9)}), Refine(FloatN(), {Constraint::gt(10)}),
-                            definitions, oracle, budget));
+  EXPECT_TRUE(is_equivalent(Refine(FloatN(), {Constraint::ge(9)}), Refine(FloatN(), {Constraint::gt(10)}), definitions,
+                            oracle, budget));
   EXPECT_FALSE(is_equivalent(a, b, definitions, oracle, budget));
   const SchemaNode empty = Refine(IntN(), {Constraint::ge(4), Constraint::le(2), Constraint::multiple_of(0)});
   EXPECT_EQ(is_empty(empty, definitions, oracle, budget), Emptiness::Empty);

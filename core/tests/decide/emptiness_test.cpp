@@ -17,18 +17,22 @@ using namespace testing;
 class EmptinessTest : public ::testing::Test {
  protected:
   EmptinessTest() {
-    oracle.constants = {{0, IntC(1)}, {1, IntC(2)},   {2, IntC(3)},   {3, FloatC(std::numeric_limits<double>::quiet_NaN())},
-                        {4, IntC(5)}, {5, FloatC(2.5)}, {6, StrC("a")}, {7, OpaqueC()}};
+    oracle.constants = {
+        {0, IntC(1)}, {1, IntC(2)},     {2, IntC(3)},   {3, FloatC(std::numeric_limits<double>::quiet_NaN())},
+        {4, IntC(5)}, {5, FloatC(2.5)}, {6, StrC("a")}, {7, OpaqueC()}};
     oracle.standard_hook_classes = {20};
   }
 
-  EmptinessReport report(const SchemaNode& n, std::vector<SchemaNode> defs = {}, int32_t steps = WorkBudget::kQuerySteps) {
+  EmptinessReport report(const SchemaNode& n, std::vector<SchemaNode> defs = {},
+                         int32_t steps = WorkBudget::kQuerySteps) {
     definitions = std::move(defs);
     WorkBudget budget(steps);
     DecisionContext ctx(oracle, definitions, budget);
     return emptiness_with_fresh_stack(n, ctx);
   }
-  Emptiness empty(const SchemaNode& n, std::vector<SchemaNode> defs = {}) { return report(n, std::move(defs)).emptiness(); }
+  Emptiness empty(const SchemaNode& n, std::vector<SchemaNode> defs = {}) {
+    return report(n, std::move(defs)).emptiness();
+  }
 
   FakeOracle oracle;
   std::vector<SchemaNode> definitions;
@@ -124,15 +128,16 @@ TEST_F(EmptinessTest, NumericBounds) {
     Emptiness answer;
   };
   std::vector<Case> cases = {
-      {">= 5 meets <= 3", I({Refine(IntN(), {Constraint::ge(4)}), Refine(IntN(), {Constraint::le(2)})}), Emptiness::Empty},
+      {">= 5 meets <= 3", I({Refine(IntN(), {Constraint::ge(4)}), Refine(IntN(), {Constraint::le(2)})}),
+       Emptiness::Empty},
       {"> 2 and < 3", Refine(IntN(), {Constraint::gt(1), Constraint::lt(2)}), Emptiness::Empty},
       {">= 2.5", Refine(IntN(), {Constraint::ge(5)}), Emptiness::Undecided},
       {">= 3", Refine(IntN(), {Constraint::ge(2)}), Emptiness::Inhabited},
       {"2 <= x <= 3", Refine(IntN(), {Constraint::ge(1), Constraint::le(2)}), Emptiness::Inhabited},
       {"3 < x <= 3 on floats", Refine(FloatN(), {Constraint::gt(2), Constraint::le(2)}), Emptiness::Empty},
       {"bounds a string cannot order", Refine(IntN(), {Constraint::ge(0), Constraint::ge(6)}), Emptiness::Undecided},
-      {"> 2 meets < 3 across members",
-       I({Refine(IntN(), {Constraint::gt(1)}), Refine(IntN(), {Constraint::lt(2)})}), Emptiness::Empty},
+      {"> 2 meets < 3 across members", I({Refine(IntN(), {Constraint::gt(1)}), Refine(IntN(), {Constraint::lt(2)})}),
+       Emptiness::Empty},
       {"> 2 meets < 3 on floats", I({Refine(FloatN(), {Constraint::gt(1)}), Refine(FloatN(), {Constraint::lt(2)})}),
        Emptiness::Undecided},
   };
@@ -153,17 +158,19 @@ TEST_F(EmptinessTest, LengthBounds) {
       {"set of bools, 2 or more", Refine(SetOf(BoolN()), {Constraint::min_len(2)}), Emptiness::Inhabited},
       {"set of two literals, 2 or more", Refine(SetOf(U({Lit(0), Lit(1)})), {Constraint::min_len(2)}),
        Emptiness::Undecided},
-      {"set of two literals, 3 or more", Refine(SetOf(U({Lit(0), Lit(1)})), {Constraint::min_len(3)}), Emptiness::Empty},
+      {"set of two literals, 3 or more", Refine(SetOf(U({Lit(0), Lit(1)})), {Constraint::min_len(3)}),
+       Emptiness::Empty},
       {"str 3..2", Refine(StrN(), len(3, 2)), Emptiness::Empty},
       {"str 2..3", Refine(StrN(), len(2, 3)), Emptiness::Inhabited},
       {"str 2..3 with a pattern", Refine(StrN(), {Constraint::min_len(2), Constraint::pattern("a+")}),
        Emptiness::Undecided},
-      {"lengths across members", I({Refine(ListOf(IntN()), {Constraint::min_len(4)}),
-                                    Refine(ListOf(IntN()), {Constraint::max_len(2)})}),
+      {"lengths across members",
+       I({Refine(ListOf(IntN()), {Constraint::min_len(4)}), Refine(ListOf(IntN()), {Constraint::max_len(2)})}),
        Emptiness::Empty},
       {"non-empty tuple tail", Refine(Tuple({}, IntN()), {Constraint::min_len(2)}), Emptiness::Inhabited},
       {"non-empty set of ints", Refine(SetOf(IntN()), {Constraint::min_len(5)}), Emptiness::Inhabited},
-      {"non-empty set of frozensets", Refine(SetOf(FrozenSetOf(IntN())), {Constraint::min_len(1)}), Emptiness::Inhabited},
+      {"non-empty set of frozensets", Refine(SetOf(FrozenSetOf(IntN())), {Constraint::min_len(1)}),
+       Emptiness::Inhabited},
       // A set never holds a set (unhashable): not proved inhabited.
       {"non-empty set of sets", Refine(SetOf(SetOf(IntN())), {Constraint::min_len(1)}), Emptiness::Undecided},
       // Nor an object the oracle cannot vouch for.

@@ -22,8 +22,10 @@ constexpr Relation kUnd = Relation::Undecided;
 class InclusionTest : public ::testing::Test {
  protected:
   InclusionTest() {
-    oracle.constants = {{0, IntC(1)}, {1, IntC(2)}, {2, IntC(3)}, {3, FloatC(std::numeric_limits<double>::quiet_NaN())},
-                        {4, IntC(5)}, {5, IntC(6)}, {6, StrC("a")}, {7, OpaqueC()}, {8, IntC(3)}};
+    oracle.constants = {
+        {0, IntC(1)}, {1, IntC(2)}, {2, IntC(3)},   {3, FloatC(std::numeric_limits<double>::quiet_NaN())},
+        {4, IntC(5)}, {5, IntC(6)}, {6, StrC("a")}, {7, OpaqueC()},
+        {8, IntC(3)}};
     oracle.standard_hook_classes = {20, 21};
   }
 
@@ -119,8 +121,8 @@ TEST_F(InclusionTest, Records) {
       {"field against a clause", Rec({Field("x", BoolN())}), Rec({}, {Clause(StrN(), IntN())}), kSub, kNot},
       {"clause against an optional field", Rec({}, {Clause(StrN(), IntN())}), Rec({Field("x", IntN(), false)}), kNot,
        kSub},
-      {"clause value too wide for a field", Rec({}, {Clause(StrN(), IntN())}), Rec({Field("x", BoolN(), false)}),
-       kNot, kSub},
+      {"clause value too wide for a field", Rec({}, {Clause(StrN(), IntN())}), Rec({Field("x", BoolN(), false)}), kNot,
+       kSub},
       {"dicts by key and value", Rec({}, {Clause(StrN(), BoolN())}), Rec({}, {Clause(StrN(), IntN())}), kSub, kNot},
       {"field forbidden by a closed record", Rec({Field("x", IntN(), false)}), Rec({}), kNot, kSub},
   });

@@ -54,7 +54,8 @@ TEST(UnfoldRecursion, Table) {
 }
 
 TEST(UnfoldRecursion, NoBackEdgeKeepsTheNode) {
-  SchemaNode n = Rec({Field("a", ListOf(IntN()))}, {Clause(StrN(), U({BoolN(), Refine(StrN(), {Constraint::min_len(2)})}))});
+  SchemaNode n =
+      Rec({Field("a", ListOf(IntN()))}, {Clause(StrN(), U({BoolN(), Refine(StrN(), {Constraint::min_len(2)})}))});
   SchemaNode got = unfold_recursion(n, {}, 1, kWider);
   EXPECT_TRUE(ir::node_eq(got, n));
   EXPECT_TRUE(got.fields().same_as(n.fields()));  // nothing was copied

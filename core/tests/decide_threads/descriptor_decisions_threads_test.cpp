@@ -23,9 +23,9 @@ namespace {
 
 using namespace testing;
 using descr::Descriptor;
-using ir::Emptiness;
 using descr::testing::TableOracle;
 using ir::Constraint;
+using ir::Emptiness;
 
 constexpr int kThreads = 8;
 
@@ -73,8 +73,8 @@ TEST(DecisionThreads, SharedDescriptorsCombinedConcurrently) {
   oracle.set_int(0, 10).set_int(1, 20);
   uint32_t allowance = descr::kLoweringAllowance;
   descr::Outcome<Descriptor> lowered =
-      descr::lower_node(U({Refine(IntN(), {Constraint::ge(0), Constraint::le(1)}), Obj({Field("x", StrN())})}),
-                        oracle, allowance, descr::kLoweringDepth);
+      descr::lower_node(U({Refine(IntN(), {Constraint::ge(0), Constraint::le(1)}), Obj({Field("x", StrN())})}), oracle,
+                        allowance, descr::kLoweringDepth);
   ASSERT_TRUE(lowered);
   const descr::SharedDescriptor shared = descr::make_shared_descriptor(std::move(*lowered));
   std::vector<int> failures(kThreads, 0);
@@ -98,8 +98,8 @@ TEST(DecisionThreads, WholeDecisionsOverSharedNodes) {
   const SchemaNode above = Refine(IntN(), {Constraint::gt(2)});
   const SchemaNode digits = Refine(StrN(), {Constraint::pattern("[0-9]{4}")});
   const SchemaNode four = Refine(StrN(), {Constraint::min_len(4), Constraint::max_len(4)});
-  const SchemaNode clash = RawIntersection({Refine(StrN(), {Constraint::pattern("x+")}),
-                                            Refine(StrN(), {Constraint::pattern("y*z")})});
+  const SchemaNode clash =
+      RawIntersection({Refine(StrN(), {Constraint::pattern("x+")}), Refine(StrN(), {Constraint::pattern("y*z")})});
   const std::vector<SchemaNode> definitions = {U({IntN(), Obj({Field("x", Ref(0))})})};
   std::vector<int> failures(kThreads, 0);
   run_together([&](int t) {

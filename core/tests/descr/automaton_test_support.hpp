@@ -31,11 +31,24 @@ inline std::optional<size_t> code_points_with_surrogates(std::string_view s) {
     auto lead = uint8_t(s[i]);
     size_t len;
     uint32_t cp, min;
-    if (lead < 0x80) { len = 1; cp = lead; min = 0; }
-    else if ((lead & 0xE0) == 0xC0) { len = 2; cp = lead & 0x1F; min = 0x80; }
-    else if ((lead & 0xF0) == 0xE0) { len = 3; cp = lead & 0x0F; min = 0x800; }
-    else if ((lead & 0xF8) == 0xF0) { len = 4; cp = lead & 0x07; min = 0x10000; }
-    else return std::nullopt;
+    if (lead < 0x80) {
+      len = 1;
+      cp = lead;
+      min = 0;
+    } else if ((lead & 0xE0) == 0xC0) {
+      len = 2;
+      cp = lead & 0x1F;
+      min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      len = 3;
+      cp = lead & 0x0F;
+      min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      len = 4;
+      cp = lead & 0x07;
+      min = 0x10000;
+    } else
+      return std::nullopt;
     if (i + len > s.size()) return std::nullopt;
     for (size_t k = 1; k < len; ++k) {
       auto b = uint8_t(s[i + k]);

@@ -35,16 +35,16 @@ TEST(Utf8TopTest, AcceptsExactlyUtf8WithSurrogatesUpToThreeBytes) {
 TEST(Utf8TopTest, AgreesWithReferenceOnFourByteStrings) {
   const AutomatonHandle top = build_utf8_automaton();
   // Every four-byte string over the bytes where the answer changes...
-  const uint8_t edges[] = {0x00, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2,
-                           0xDF, 0xE0, 0xE1, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF3, 0xF4, 0xF5, 0xFF};
+  const uint8_t edges[] = {0x00, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF,
+                           0xE0, 0xE1, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF3, 0xF4, 0xF5, 0xFF};
   std::string s(4, '\0');
   for (uint8_t a : edges)
     for (uint8_t b : edges)
       for (uint8_t c : edges)
         for (uint8_t d : edges) {
           s = {char(a), char(b), char(c), char(d)};
-          ASSERT_EQ(automaton_accepts(*top, s), is_str_form(s)) << std::hex << int(a) << ' ' << int(b) << ' '
-                                                                 << int(c) << ' ' << int(d);
+          ASSERT_EQ(automaton_accepts(*top, s), is_str_form(s))
+              << std::hex << int(a) << ' ' << int(b) << ' ' << int(c) << ' ' << int(d);
         }
   // ...and a random sample of the rest.
   std::mt19937 rng(7);

@@ -91,9 +91,8 @@ TEST(DescriptorModel, SharedNothingIsOneEmptyObject) {
 }
 
 TEST(DescriptorOrder, DomainVariantsInOrder) {
-  const std::vector<Domain> in_order{FlagDomain{1},         BoolMaskDomain{0},      integer_set_empty(),
-                                     float_set_full(),      top_domain(4),          top_domain(6),
-                                     top_domain(8),         top_domain(10)};
+  const std::vector<Domain> in_order{FlagDomain{1}, BoolMaskDomain{0}, integer_set_empty(), float_set_full(),
+                                     top_domain(4), top_domain(6),     top_domain(8),       top_domain(10)};
   for (size_t i = 0; i + 1 < in_order.size(); ++i) {
     EXPECT_TRUE(domain_order(in_order[i], in_order[i + 1]) < 0) << i;
     EXPECT_TRUE(domain_order(in_order[i + 1], in_order[i]) > 0) << i;

@@ -101,8 +101,8 @@ TEST(EmptinessRules, Clauses) {
       {"two plain unrelated", classes_clause({class_B(), class_C()}), kOtherCode, kUndecided},
       // Different builtin bases are no contradiction when one class derives
       // from the other (fabricated: Python forbids most such layouts).
-      {"str-derived deriving from int-derived", classes_clause({class_I(), make_class(60, {class_id::kI}, 2, 4)}),
-       kStr, kUndecided},
+      {"str-derived deriving from int-derived", classes_clause({class_I(), make_class(60, {class_id::kI}, 2, 4)}), kStr,
+       kUndecided},
       {"same builtin base, unrelated", classes_clause({class_I(), make_class(61, {class_id::kInt}, 1, 2)}), kInt,
        kUndecided},
       {"required and excluded", classes_clause({class_A()}, {class_A()}), kOtherCode, kEmpty},

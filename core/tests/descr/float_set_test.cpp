@@ -69,10 +69,14 @@ TEST(FloatSetTest, NormalForm) {
       {"only -0.0 between", {open(-kTiny, 0.0)}, {}},
       {"only zero between", {open(-kTiny, kTiny)}, {open(-kTiny, kTiny)}},
       {"-0.0 ends become 0.0", {closed(-0.0, -0.0), open_closed(-1, -0.0)}, {open_closed(-1, 0.0)}},
-      {"-0.0 is the excluded zero", {closed_open(-1, -0.0), open_closed(0.0, 1)}, {closed_open(-1, 0.0), open_closed(0.0, 1)}},
+      {"-0.0 is the excluded zero",
+       {closed_open(-1, -0.0), open_closed(0.0, 1)},
+       {closed_open(-1, 0.0), open_closed(0.0, 1)}},
       {"nothing above +inf", {open_closed(kInf, kInf)}, {}},
       {"nothing below -inf", {closed_open(-kInf, -kInf)}, {}},
-      {"the infinities are members", {closed(kInf, kInf), closed(-kInf, -kInf)}, {closed(-kInf, -kInf), closed(kInf, kInf)}},
+      {"the infinities are members",
+       {closed(kInf, kInf), closed(-kInf, -kInf)},
+       {closed(-kInf, -kInf), closed(kInf, kInf)}},
       {"largest finite to +inf, open", {open(std::numeric_limits<double>::max(), kInf)}, {}},
       {"a NaN end admits nothing", {closed(kNan, kNan), closed(0, kNan), closed(kNan, 1)}, {}},
   };
@@ -111,10 +115,12 @@ TEST(FloatSetTest, Complement) {
       {"zero", {{closed(0.0, 0.0)}, 0}, {{closed_open(-kInf, 0.0), open_closed(0.0, kInf)}, 1}},
       {"above -inf", {{open_closed(-kInf, 5)}, 1}, {{closed(-kInf, -kInf), open_closed(5, kInf)}, 0}},
       {"+inf only", {{closed(kInf, kInf)}, 0}, {{closed_open(-kInf, kInf)}, 1}},
-      {"point between two pieces", {{closed_open(1, 2), open_closed(2, 3)}, 0},
+      {"point between two pieces",
+       {{closed_open(1, 2), open_closed(2, 3)}, 0},
        {{closed_open(-kInf, 1), closed(2, 2), open_closed(3, kInf)}, 1}},
       // The gap between 1.0 and the next float holds nothing.
-      {"adjacent floats", {{closed(0, 1.0), closed(kAfterOne, 2)}, 0},
+      {"adjacent floats",
+       {{closed(0, 1.0), closed(kAfterOne, 2)}, 0},
        {{closed_open(-kInf, 0), open_closed(2, kInf)}, 1}},
   };
   for (const ComplementCase& c : cases) {
@@ -137,8 +143,8 @@ TEST(FloatSetTest, UnionAndIntersectionCombineNan) {
   EXPECT_EQ(float_set_union(with_nan, without).nan, 1);
   EXPECT_EQ(float_set_intersection(with_nan, without).nan, 0);
   EXPECT_EQ(float_set_intersection(with_nan, float_set_full()).nan, 1);
-  FloatSet overlap = float_set_intersection(FloatSet{{closed_open(0, 2), closed(3, 4)}, 0},
-                                            FloatSet{{open_closed(1, 3)}, 0});
+  FloatSet overlap =
+      float_set_intersection(FloatSet{{closed_open(0, 2), closed(3, 4)}, 0}, FloatSet{{open_closed(1, 3)}, 0});
   EXPECT_TRUE(same_representation(overlap, FloatSet{{open(1, 2), closed(3, 3)}, 0})) << text(overlap);
 }
 
@@ -234,8 +240,7 @@ TEST(FloatBoundTest, BoundsBecomeIntervals) {
       {"gt -(2**53+1)", LiteralValue::of_int(-two53 - 1), Constraint::gt(0), closed(-kTwoTo53, kInf)},
       {"2**53-1 is a float", LiteralValue::of_int(two53 - 1), Constraint::lt(0), closed_open(-kInf, below_two53)},
       // INT64_MAX rounds up to 2**63, above every int64.
-      {"le int64 max", LiteralValue::of_int(INT64_MAX), Constraint::le(0),
-       closed(-kInf, std::nextafter(two63, 0.0))},
+      {"le int64 max", LiteralValue::of_int(INT64_MAX), Constraint::le(0), closed(-kInf, std::nextafter(two63, 0.0))},
       {"ge int64 max", LiteralValue::of_int(INT64_MAX), Constraint::ge(0), closed(two63, kInf)},
       {"ge int64 min", LiteralValue::of_int(INT64_MIN), Constraint::ge(0), closed(-two63, kInf)},
       {"gt -0.0", LiteralValue::of_float(-0.0), Constraint::gt(0), open_closed(0.0, kInf)},

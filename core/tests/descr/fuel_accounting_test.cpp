@@ -92,7 +92,10 @@ TEST(FuelAccounting, ClauseMeetsSpendPerPair) {
   ASSERT_TRUE(r);
   EXPECT_TRUE(r->empty());
   // De Morgan over two single-class clauses: two meets of one pair each.
-  EXPECT_EQ(spent_by(2, [&] { r = materialize_clauses({classes_clause({class_A()}), classes_clause({class_S()})}, 1); }),
+  EXPECT_EQ(spent_by(2,
+                     [&] {
+                       r = materialize_clauses({classes_clause({class_A()}), classes_clause({class_S()})}, 1);
+                     }),
             2u);
   ASSERT_TRUE(r);
   ASSERT_EQ(r->size(), 1u);

@@ -64,7 +64,8 @@ TEST(IntervalSetTest, NormalizeMergesSortsAndDrops) {
       {"unbounded high absorbs", set_of({{1, kOpen}, {5, 6}, {10, 20}}), set_of({{1, kOpen}})},
       {"absent low sorts first", set_of({{2, 5}, {kOpen, 3}}), set_of({{kOpen, 5}})},
       {"contained", set_of({{0, 10}, {2, 3}, {12, 12}}), set_of({{0, 10}, {12, 12}})},
-      {"far ends stay apart", set_of({{kMax - 1, kMax}, {kMin, kMin + 1}}), set_of({{kMin, kMin + 1}, {kMax - 1, kMax}})},
+      {"far ends stay apart", set_of({{kMax - 1, kMax}, {kMin, kMin + 1}}),
+       set_of({{kMin, kMin + 1}, {kMax - 1, kMax}})},
       {"touching at the top", set_of({{0, kMax - 1}, {kMax, kMax}}), set_of({{0, kMax}})},
       {"top end saturates", set_of({{5, kMax}, {kMax, kMax}}), set_of({{5, kMax}})},
       {"everything", set_of({{kOpen, 0}, {1, kOpen}}), set_of({{kOpen, kOpen}})},
@@ -139,8 +140,9 @@ TEST(IntegerSetTest, MultipleOf) {
     int64_t n;
     std::optional<uint64_t> modulus;  // nullopt: gives up
   };
-  const Case cases[] = {{4096, 4096}, {-4096, 4096}, {4097, std::nullopt}, {-5000, std::nullopt},
-                        {INT64_MIN, std::nullopt}, {1, 1}, {-1, 1}, {3, 3}};
+  const Case cases[] = {
+      {4096, 4096}, {-4096, 4096}, {4097, std::nullopt}, {-5000, std::nullopt}, {INT64_MIN, std::nullopt}, {1, 1},
+      {-1, 1},      {3, 3}};
   for (const Case& c : cases) {
     Outcome<IntegerSet> got = integer_set_multiple_of(c.n);
     ASSERT_EQ(got.has_value(), c.modulus.has_value()) << c.n;
@@ -245,11 +247,13 @@ TEST(IntegerSetTest, EqualityIsSemanticOrderIsNot) {
   EXPECT_NE(integer_set_order(twos, twos_at_four), std::strong_ordering::equal);
   EXPECT_FALSE(integer_set_eq(twos, *integer_set_multiple_of(4)));
   // Equal sets whose moduli are too far apart cannot be shown equal.
-  EXPECT_FALSE(integer_set_eq(*integer_set_rebase(integer_set_full(), 64), *integer_set_rebase(integer_set_full(), 65)));
+  EXPECT_FALSE(
+      integer_set_eq(*integer_set_rebase(integer_set_full(), 64), *integer_set_rebase(integer_set_full(), 65)));
 
   // Sorting by the order then removing duplicates by equality.
   std::vector<IntegerSet> sets = {twos_at_four, integer_set_single(3), twos, integer_set_single(3)};
-  std::sort(sets.begin(), sets.end(), [](const IntegerSet& a, const IntegerSet& b) { return integer_set_order(a, b) < 0; });
+  std::sort(sets.begin(), sets.end(),
+            [](const IntegerSet& a, const IntegerSet& b) { return integer_set_order(a, b) < 0; });
   std::vector<IntegerSet> unique;
   for (const IntegerSet& s : sets) {
     if (std::none_of(unique.begin(), unique.end(), [&](const IntegerSet& u) { return integer_set_eq(u, s); }))
@@ -268,7 +272,7 @@ TEST(IntegerSetTest, OrderComparesRepresentations) {
       integer_set_range(true, -2, true, 0),
       integer_set_range(true, -2, true, 4),
       integer_set_range(true, 1, true, 1),
-      full_residues(2, {1}),  // a larger modulus sorts after
+      full_residues(2, {1}),        // a larger modulus sorts after
       *integer_set_multiple_of(2),  // an empty residue 0 sorts first
   };
   for (size_t i = 0; i + 1 < std::size(ordered); ++i) {

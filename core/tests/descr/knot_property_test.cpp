@@ -28,7 +28,9 @@ class Generator {
   bool coin(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
   size_t pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
   template <class T>
-  const T& pick_of(const std::vector<T>& v) { return v[pick(v.size())]; }
+  const T& pick_of(const std::vector<T>& v) {
+    return v[pick(v.size())];
+  }
 
   Domain domain(uint8_t code) {
     switch (static_cast<SlotKind>(code)) {

@@ -109,7 +109,9 @@ inline Line restricted(Domain domain, ClauseList clauses, uint8_t negated = 0) {
   return Line{std::move(domain), std::move(clauses), negated};
 }
 
-inline Line int_range_line(int64_t low, int64_t high) { return line_from_domain(integer_set_range(true, low, true, high)); }
+inline Line int_range_line(int64_t low, int64_t high) {
+  return line_from_domain(integer_set_range(true, low, true, high));
+}
 inline Line bool_line(uint8_t mask) { return line_from_domain(BoolMaskDomain{mask}); }
 
 // A Descriptor whose only non-empty slot `code` holds exactly `lines`, as
@@ -220,7 +222,8 @@ inline bool domain_holds(const Domain& domain, const Value& v) {
     }
     case domain_index::kCollection: {
       const auto& c = std::get<CollectionDomain>(domain);
-      bool in = std::any_of(c.shapes.begin(), c.shapes.end(), [](const CollectionShape& s) { return s.not_within.empty(); });
+      bool in =
+          std::any_of(c.shapes.begin(), c.shapes.end(), [](const CollectionShape& s) { return s.not_within.empty(); });
       return c.negated ? !in : in;
     }
     default: {
@@ -256,11 +259,14 @@ inline bool clause_holds(const AtomClause& clause, const Value& v) {
 }
 
 inline bool clause_part_holds(const Line& line, const Value& v) {
-  bool any = std::any_of(line.clauses.begin(), line.clauses.end(), [&](const AtomClause& c) { return clause_holds(c, v); });
+  bool any =
+      std::any_of(line.clauses.begin(), line.clauses.end(), [&](const AtomClause& c) { return clause_holds(c, v); });
   return line.clauses_negated ? !any : any;
 }
 
-inline bool line_holds(const Line& line, const Value& v) { return domain_holds(line.domain, v) && clause_part_holds(line, v); }
+inline bool line_holds(const Line& line, const Value& v) {
+  return domain_holds(line.domain, v) && clause_part_holds(line, v);
+}
 
 inline bool member(const Descriptor& d, const Value& v) {
   const KindSlot& slot = d.slots[slot_index(v.code)];

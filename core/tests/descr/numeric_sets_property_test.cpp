@@ -53,7 +53,8 @@ IntegerSet random_integer_set(std::mt19937_64& rng) {
 template <class Membership>
 void expect_members(const IntegerSet& s, Membership expected, const char* what) {
   ASSERT_TRUE(integer_set_is_well_formed(s)) << what;
-  for (int64_t x = -kProbeLimit; x <= kProbeLimit; ++x) ASSERT_EQ(brute_member(s, x), expected(x)) << what << " at " << x;
+  for (int64_t x = -kProbeLimit; x <= kProbeLimit; ++x)
+    ASSERT_EQ(brute_member(s, x), expected(x)) << what << " at " << x;
 }
 
 TEST(NumericSetsPropertyTest, IntegerSetsAgreeWithMembership) {
@@ -67,9 +68,12 @@ TEST(NumericSetsPropertyTest, IntegerSetsAgreeWithMembership) {
     Outcome<IntegerSet> join = integer_set_join(a, b);
     Outcome<IntegerSet> meet = integer_set_meet(a, b);
     ASSERT_TRUE(join && meet);  // every lcm of 1..12 is far below the limit
-    expect_members(*join, [&](int64_t x) { return in_a(x) || in_b(x); }, "join");
-    expect_members(*meet, [&](int64_t x) { return in_a(x) && in_b(x); }, "meet");
-    expect_members(integer_set_complement(a), [&](int64_t x) { return !in_a(x); }, "complement");
+    expect_members(
+        *join, [&](int64_t x) { return in_a(x) || in_b(x); }, "join");
+    expect_members(
+        *meet, [&](int64_t x) { return in_a(x) && in_b(x); }, "meet");
+    expect_members(
+        integer_set_complement(a), [&](int64_t x) { return !in_a(x); }, "complement");
 
     bool same = true;
     bool a_empty = true;
@@ -102,8 +106,8 @@ constexpr double kTiny = std::numeric_limits<double>::denorm_min();
 // Ends drawn from values around the special points: the infinities, both
 // zeros, the smallest subnormals, and floats adjacent to 1.0.
 const std::vector<double>& end_pool() {
-  static const std::vector<double> pool = {-kInf, -2.0, -1.0, -kTiny, -0.0, 0.0, kTiny,
-                                           std::nextafter(1.0, 0.0), 1.0, std::nextafter(1.0, 2.0), 2.0, kInf};
+  static const std::vector<double> pool = {
+      -kInf, -2.0, -1.0, -kTiny, -0.0, 0.0, kTiny, std::nextafter(1.0, 0.0), 1.0, std::nextafter(1.0, 2.0), 2.0, kInf};
   return pool;
 }
 
@@ -170,9 +174,12 @@ TEST(NumericSetsPropertyTest, FloatSetsAgreeWithMembership) {
     const FloatSet b = float_set_normalize(raw_b.intervals, raw_b.nan);
     expect_members(a, in_a, "normalize");
     ASSERT_EQ(float_set_is_inhabited(a), !a.intervals.empty() || a.nan) << round;
-    expect_members(float_set_union(a, b), [&](double v) { return in_a(v) || in_b(v); }, "union");
-    expect_members(float_set_intersection(a, b), [&](double v) { return in_a(v) && in_b(v); }, "intersection");
-    expect_members(complement_float_set(a), [&](double v) { return !in_a(v); }, "complement");
+    expect_members(
+        float_set_union(a, b), [&](double v) { return in_a(v) || in_b(v); }, "union");
+    expect_members(
+        float_set_intersection(a, b), [&](double v) { return in_a(v) && in_b(v); }, "intersection");
+    expect_members(
+        complement_float_set(a), [&](double v) { return !in_a(v); }, "complement");
     expect_members(complement_float_set(complement_float_set(a)), in_a, "double complement");
 
     // Equality is of representations: it may miss equal sets, never claim

@@ -16,8 +16,8 @@ using testing::code_points_with_surrogates;
 
 // Pieces of texts: for str, whole code points (a surrogate's form too, which
 // a str can hold); for bytes, bytes of every kind.
-const std::vector<std::string> kStrPieces = {"a", "b", "\n", "K", "\xC3\xA9", "\xE6\x97\xA5", "\xED\xA0\x80",
-                                             "\xF0\x9F\x98\x80"};
+const std::vector<std::string> kStrPieces = {
+    "a", "b", "\n", "K", "\xC3\xA9", "\xE6\x97\xA5", "\xED\xA0\x80", "\xF0\x9F\x98\x80"};
 const std::vector<std::string> kBytePieces = {"a", "b", "\n", "\x80", "\xFF", "\xC3", std::string(1, '\0')};
 
 struct PatternCase {
@@ -27,12 +27,29 @@ struct PatternCase {
 
 TEST(PatternAutomatonTest, AgreesWithTheMatcher) {
   const PatternCase cases[] = {
-      {"a|ab", false},       {"a*?", false},          {"[ab]", false},        {"(?i)k", false},
-      {".", false},          {"(?s).", false},        {"[^a]*", false},       {"\\w+", false},
-      {"\\d", false},        {"^a$", false},          {"(?m)a$\\n^b", false}, {"a{2,3}b?", false},
-      {"", false},           {"(?-u:\\b)a", false},   {"日|é+", false},       {"(a|b)*a(a|b)", false},
-      {"(?-u:.)+", true},    {"(?-u:\\xFF)a", true},  {"(?-u:[^a])*", true},  {"a|ab", true},
-      {"(?-u:\\x80|é)", true}, {"(?m)^$", true},      {"(?-u:\\w)*", true},
+      {"a|ab", false},
+      {"a*?", false},
+      {"[ab]", false},
+      {"(?i)k", false},
+      {".", false},
+      {"(?s).", false},
+      {"[^a]*", false},
+      {"\\w+", false},
+      {"\\d", false},
+      {"^a$", false},
+      {"(?m)a$\\n^b", false},
+      {"a{2,3}b?", false},
+      {"", false},
+      {"(?-u:\\b)a", false},
+      {"日|é+", false},
+      {"(a|b)*a(a|b)", false},
+      {"(?-u:.)+", true},
+      {"(?-u:\\xFF)a", true},
+      {"(?-u:[^a])*", true},
+      {"a|ab", true},
+      {"(?-u:\\x80|é)", true},
+      {"(?m)^$", true},
+      {"(?-u:\\w)*", true},
   };
   const std::vector<std::string> str_texts = all_strings(kStrPieces, 4);
   const std::vector<std::string> byte_texts = all_strings(kBytePieces, 4);
@@ -62,12 +79,9 @@ TEST(PatternAutomatonTest, ClassOfTwoLetters) {
 TEST(PatternAutomatonTest, Refusals) {
   const PatternCase refused[] = {
       {"(?-u:\\xFF)", false},  // could match bytes outside UTF-8
-      {"(?-u:.)", false},
-      {"(", false},
-      {"a{", true},
-      {"(?=a)", false},
-      {"\\bword", false},  // Unicode word boundary: no automaton
-      {"[ab]*a[ab]{12}", false},  // 8192 states
+      {"(?-u:.)", false},        {"(", false},       {"a{", true},
+      {"(?=a)", false},          {"\\bword", false},  // Unicode word boundary: no automaton
+      {"[ab]*a[ab]{12}", false},                      // 8192 states
       {"a{5000}", true},
   };
   for (const PatternCase& c : refused) EXPECT_FALSE(compile_pattern(c.pattern, c.is_bytes)) << c.pattern;
@@ -102,8 +116,7 @@ TEST(PatternAutomatonTest, SameLanguageAsOtherConstructions) {
   Outcome<AutomatonHandle> scalars = compile_pattern("(?s).*", false);
   Outcome<AutomatonHandle> surrogate = compile_pattern("(?s-u:.*\\xED[\\xA0-\\xBF].*)", true);
   ASSERT_TRUE(scalars && surrogate);
-  Outcome<AutomatonHandle> top_less =
-      meet_byte_automata(*build_utf8_automaton(), *complement_automaton(**surrogate));
+  Outcome<AutomatonHandle> top_less = meet_byte_automata(*build_utf8_automaton(), *complement_automaton(**surrogate));
   ASSERT_TRUE(top_less);
   EXPECT_TRUE(automaton_eq(**scalars, **top_less));
 }

@@ -94,8 +94,11 @@ TEST(LowerNode, RewrittenTreesThatAreNotRefolded) {
           {"union of none", RawUnion({}), {}, {NoneV(), IntV(0)}, kNoSlot},
           {"intersection of one", RawIntersection({StrN()}), {StrV("x")}, {IntV(0)}, Slots{kStr}},
           {"intersection of none", RawIntersection({}), {NoneV(), StrV("x")}, {}, kEverySlot},
-          {"refinement without constraints", SchemaNode::refinement(In(IntN()), no_constraints),
-           {IntV(9), BoolV(false)}, {FloatV(0.0)}, Slots{kBool, kInt}},
+          {"refinement without constraints",
+           SchemaNode::refinement(In(IntN()), no_constraints),
+           {IntV(9), BoolV(false)},
+           {FloatV(0.0)},
+           Slots{kBool, kInt}},
           {"int meets str", RawIntersection({IntN(), StrN()}), {}, {IntV(0), StrV("")}, kNoSlot},
       },
       oracle);

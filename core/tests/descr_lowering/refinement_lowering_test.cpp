@@ -41,8 +41,10 @@ class RefinementTest : public ::testing::Test {
 TEST_F(RefinementTest, IntBoundsSplitIntsAndBools) {
   check_cases(
       {
-          {"[0, 10)", Refine(IntN(), {Constraint::ge(0), Constraint::lt(1)}),
-           {IntV(0), IntV(9), BoolV(false), BoolV(true)}, {IntV(10), IntV(-1)}},
+          {"[0, 10)",
+           Refine(IntN(), {Constraint::ge(0), Constraint::lt(1)}),
+           {IntV(0), IntV(9), BoolV(false), BoolV(true)},
+           {IntV(10), IntV(-1)}},
           {"> 1 leaves no bool", Refine(IntN(), {Constraint::gt(2)}), {IntV(2)}, {BoolV(true), BoolV(false), IntV(1)}},
           {"<= 0 keeps False", Refine(IntN(), {Constraint::le(0)}), {BoolV(false), IntV(-5)}, {BoolV(true), IntV(1)}},
           {"bound on a bool base", Refine(BoolN(), {Constraint::ge(2)}), {BoolV(true)}, {BoolV(false)}},
@@ -60,7 +62,9 @@ TEST_F(RefinementTest, FloatBoundsCompareIntsExactly) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   check_cases(
       {
-          {"int bound on floats", Refine(FloatN(), {Constraint::ge(2)}), {FloatV(1.0), FloatV(INFINITY)},
+          {"int bound on floats",
+           Refine(FloatN(), {Constraint::ge(2)}),
+           {FloatV(1.0), FloatV(INFINITY)},
            {FloatV(0.5), FloatV(nan)}},
           {">= 2**53 + 1", Refine(FloatN(), {Constraint::ge(7)}), {FloatV(kF2p53 + 2)}, {FloatV(kF2p53)}},
           {"< 2**53 + 1", Refine(FloatN(), {Constraint::lt(7)}), {FloatV(kF2p53)}, {FloatV(kF2p53 + 2)}},
@@ -87,16 +91,19 @@ TEST_F(RefinementTest, BoundsOutsideTheirExactKindsGiveUp) {
 TEST_F(RefinementTest, Residues) {
   check_cases(
       {
-          {"multiples of 3", Refine(IntN(), {Constraint::multiple_of(13)}),
-           {IntV(0), IntV(-3), IntV(9), IntV(INT64_MAX - 1), BoolV(false)}, {IntV(1), IntV(2), BoolV(true)}},
+          {"multiples of 3",
+           Refine(IntN(), {Constraint::multiple_of(13)}),
+           {IntV(0), IntV(-3), IntV(9), IntV(INT64_MAX - 1), BoolV(false)},
+           {IntV(1), IntV(2), BoolV(true)}},
           {"multiples of -3", Refine(IntN(), {Constraint::multiple_of(14)}), {IntV(-9), IntV(6)}, {IntV(4)}},
           {"multiples of 4096", Refine(IntN(), {Constraint::multiple_of(15)}), {IntV(8192)}, {IntV(4095)}},
-          {"bounds then residue", Refine(IntN(), {Constraint::ge(0), Constraint::le(1), Constraint::multiple_of(13)}),
-           {IntV(9), IntV(0)}, {IntV(12), IntV(-3)}},
+          {"bounds then residue",
+           Refine(IntN(), {Constraint::ge(0), Constraint::le(1), Constraint::multiple_of(13)}),
+           {IntV(9), IntV(0)},
+           {IntV(12), IntV(-3)}},
       },
       oracle);
-  const SchemaNode none_in_range =
-      Refine(IntN(), {Constraint::ge(11), Constraint::le(12), Constraint::multiple_of(1)});
+  const SchemaNode none_in_range = Refine(IntN(), {Constraint::ge(11), Constraint::le(12), Constraint::multiple_of(1)});
   Outcome<Descriptor> empty = lower(none_in_range, oracle);
   ASSERT_TRUE(empty);
   EXPECT_EQ(descriptor_emptiness(*empty), Emptiness::Empty);  // no multiple of 10 in [7, 9]
@@ -118,8 +125,10 @@ TEST_F(RefinementTest, Residues) {
 TEST_F(RefinementTest, FloatDivisorOnlyWhereIntsAreDoubles) {
   check_cases(
       {
-          {"within +-2**53", Refine(IntN(), {Constraint::ge(18), Constraint::le(6), Constraint::multiple_of(17)}),
-           {IntV(9), IntV(-k2p53 + 2), BoolV(false)}, {IntV(k2p53 - 1), IntV(10), BoolV(true)}},
+          {"within +-2**53",
+           Refine(IntN(), {Constraint::ge(18), Constraint::le(6), Constraint::multiple_of(17)}),
+           {IntV(9), IntV(-k2p53 + 2), BoolV(false)},
+           {IntV(k2p53 - 1), IntV(10), BoolV(true)}},
           {"on bools", Refine(BoolN(), {Constraint::multiple_of(17)}), {BoolV(false)}, {BoolV(true)}},
       },
       oracle);
@@ -137,12 +146,18 @@ TEST_F(RefinementTest, TextLengthsCountCodePointsOrBytes) {
   const std::string surrogate = "\xed\xa0\x80";
   check_cases(
       {
-          {"exactly two code points", Refine(StrN(), {Constraint::min_len(2), Constraint::max_len(2)}),
-           {StrV("ab"), StrV(e_acute + e_acute), StrV(surrogate + "a")}, {StrV("a"), StrV("abc"), StrV(e_acute)}},
-          {"bytes of at most one", Refine(BytesN(), {Constraint::max_len(1)}), {BytesV(""), BytesV("\xff")},
+          {"exactly two code points",
+           Refine(StrN(), {Constraint::min_len(2), Constraint::max_len(2)}),
+           {StrV("ab"), StrV(e_acute + e_acute), StrV(surrogate + "a")},
+           {StrV("a"), StrV("abc"), StrV(e_acute)}},
+          {"bytes of at most one",
+           Refine(BytesN(), {Constraint::max_len(1)}),
+           {BytesV(""), BytesV("\xff")},
            {BytesV("ab")}},
-          {"str or bytes of at least one", Refine(U({StrN(), BytesN()}), {Constraint::min_len(1)}),
-           {StrV("x"), BytesV("x")}, {StrV(""), BytesV("")}},
+          {"str or bytes of at least one",
+           Refine(U({StrN(), BytesN()}), {Constraint::min_len(1)}),
+           {StrV("x"), BytesV("x")},
+           {StrV(""), BytesV("")}},
       },
       oracle);
   check_give_ups({{"length of an int", Refine(IntN(), {Constraint::min_len(1)})}}, oracle);
@@ -151,15 +166,23 @@ TEST_F(RefinementTest, TextLengthsCountCodePointsOrBytes) {
 TEST_F(RefinementTest, PatternsFillOnlyTheStrSlot) {
   check_cases(
       {
-          {"four digits", Refine(StrN(), {Constraint::pattern("[0-9]{4}")}), {StrV("1234"), StrV("0000")},
+          {"four digits",
+           Refine(StrN(), {Constraint::pattern("[0-9]{4}")}),
+           {StrV("1234"), StrV("0000")},
            {StrV("123"), StrV("12345"), StrV("abcd")}},
           // The walk fails every non-str value against a pattern.
-          {"str or bytes", Refine(U({StrN(), BytesN()}), {Constraint::pattern("[0-9]{4}")}), {StrV("1234")},
+          {"str or bytes",
+           Refine(U({StrN(), BytesN()}), {Constraint::pattern("[0-9]{4}")}),
+           {StrV("1234")},
            {BytesV("1234")}},
-          {"lone surrogates never match", Refine(StrN(), {Constraint::pattern("(?s:.*)")}), {StrV(""), StrV("a\n")},
+          {"lone surrogates never match",
+           Refine(StrN(), {Constraint::pattern("(?s:.*)")}),
+           {StrV(""), StrV("a\n")},
            {StrV("\xed\xa0\x80")}},
-          {"lengths and pattern", Refine(StrN(), {Constraint::min_len(2), Constraint::pattern("x+")}),
-           {StrV("xx")}, {StrV("x"), StrV("xy")}},
+          {"lengths and pattern",
+           Refine(StrN(), {Constraint::min_len(2), Constraint::pattern("x+")}),
+           {StrV("xx")},
+           {StrV("x"), StrV("xy")}},
       },
       oracle);
   Outcome<Descriptor> both = lower(Refine(U({StrN(), BytesN()}), {Constraint::pattern("a")}), oracle);

@@ -83,8 +83,8 @@ TEST(ShapeEmptiness, SelectorsSharingTheirOnlyKey) {
                                key_kind::kNone, V(kNoneAtom | kObjectAtom));
   EXPECT_EQ(record_shape_emptiness(none), Emptiness::Empty);
   // With a value both can share, one key serves both.
-  RecordShape shared = Closed({{StrK("a"), Opt(V(kEveryAtom))}},
-                              {Sel(key_kind::kStr, V(kNotNone)), Sel(key_kind::kStr, V(kNotObject))});
+  RecordShape shared =
+      Closed({{StrK("a"), Opt(V(kEveryAtom))}}, {Sel(key_kind::kStr, V(kNotNone)), Sel(key_kind::kStr, V(kNotObject))});
   EXPECT_EQ(record_shape_emptiness(shared), Emptiness::Inhabited);
 }
 
@@ -136,7 +136,8 @@ TEST(ShapeEmptiness, ExhaustedBoolKind) {
 
 TEST(ShapeEmptiness, GivesUpUndecidedNeverEmpty) {
   // The candidate's meet needs fuel: without it nothing is proved.
-  RecordShape s = Closed({{StrK("a"), Opt(V(kNoneAtom | kTrueAtom))}}, {Sel(key_kind::kStr, V(kTrueAtom | kObjectAtom))});
+  RecordShape s =
+      Closed({{StrK("a"), Opt(V(kNoneAtom | kTrueAtom))}}, {Sel(key_kind::kStr, V(kTrueAtom | kObjectAtom))});
   set_fuel(0);
   Emptiness e = record_shape_emptiness(s);
   set_fuel(kUnlimitedFuel);
@@ -150,7 +151,8 @@ TEST(ShapeEmptiness, SearchOutOfStepsIsUndecided) {
   std::map<LiteralKey, KeyEntry> keys;
   for (int i = 0; i < 9; ++i) keys[StrK(std::string(1, static_cast<char>('a' + i)))] = Opt(nullptr);
   std::vector<KeySelector> selectors;
-  for (int64_t i = 0; i < 9; ++i) selectors.push_back(Sel(key_kind::kStr, make_shared_descriptor(int_literal_descriptor(i))));
+  for (int64_t i = 0; i < 9; ++i)
+    selectors.push_back(Sel(key_kind::kStr, make_shared_descriptor(int_literal_descriptor(i))));
   EXPECT_EQ(record_shape_emptiness(Closed(keys, selectors)), Emptiness::Inhabited);
   selectors.push_back(Sel(key_kind::kStr, make_shared_descriptor(int_literal_descriptor(9))));
   EXPECT_EQ(record_shape_emptiness(Closed(keys, selectors)), Emptiness::Undecided);

@@ -85,7 +85,8 @@ TEST_F(RecordLowering, KindClausesFillKindEntries) {
     EXPECT_EQ(kinds(s), c.expected) << c.name;
   }
   EXPECT_EQ(kinds(shape(Rec({}))), only(0, 0));
-  EXPECT_EQ(kinds(shape(Rec({}, {Clause(Anything(), Anything())}))), std::vector<unsigned>(key_kind::kCount, kEveryAtom));
+  EXPECT_EQ(kinds(shape(Rec({}, {Clause(Anything(), Anything())}))),
+            std::vector<unsigned>(key_kind::kCount, kEveryAtom));
 }
 
 TEST_F(RecordLowering, FieldsBecomeListedStrKeys) {
@@ -99,7 +100,8 @@ TEST_F(RecordLowering, FieldsBecomeListedStrKeys) {
 }
 
 TEST_F(RecordLowering, LiteralKeysOfEveryKind) {
-  RecordShape s = shape(DictOf(RawUnion({Lit(kX), Lit(kY), Lit(kTrue), Lit(kOne), Lit(kNoneLit), Lit(kBytesA)}), NoneN()));
+  RecordShape s =
+      shape(DictOf(RawUnion({Lit(kX), Lit(kY), Lit(kTrue), Lit(kOne), Lit(kNoneLit), Lit(kBytesA)}), NoneN()));
   std::vector<LiteralKey> listed;
   for (const auto& [key, entry] : s.keys) {
     listed.push_back(key);
@@ -188,7 +190,8 @@ TEST_F(RecordLowering, GivesUpOnRepeatedFieldsAllowanceAndDepth) {
 // False: None} is left, although the first bool key found, True, cannot be
 // a key beside 1.
 TEST_F(RecordLowering, ForcedKeysAreTheOnlyCandidates) {
-  RecordDomain a = dict_domain(*lower(Rec({}, {Clause(Lit(kTrue), NoneN()), Clause(BoolN(), Any()), Clause(Lit(kOne), NoneN())})));
+  RecordDomain a =
+      dict_domain(*lower(Rec({}, {Clause(Lit(kTrue), NoneN()), Clause(BoolN(), Any()), Clause(Lit(kOne), NoneN())})));
   RecordDomain b = dict_domain(*lower(DictOf(BoolN(), Any())));
   RecordDomain c = dict_domain(*lower(DictOf(RawUnion({StrN(), Lit(kOne)}), Any())));
   Outcome<RecordDomain> m = meet_record_domains(a, complement_record_domain(b));
@@ -209,12 +212,12 @@ TEST_F(RecordLowering, RegressionRepros) {
   };
   SchemaNode is_int = NoneN(), is_str = BoolN(), int_or_str = RawUnion({NoneN(), BoolN()});
   // {"a": int | str} less dict[str, str] lies in dict[str, int].
-  RecordDomain r3 = without(without(dom(Rec({Field("a", int_or_str)})), dom(DictOf(StrN(), is_str))),
-                            dom(DictOf(StrN(), is_int)));
+  RecordDomain r3 =
+      without(without(dom(Rec({Field("a", int_or_str)})), dom(DictOf(StrN(), is_str))), dom(DictOf(StrN(), is_int)));
   EXPECT_EQ(record_domain_emptiness(r3), Emptiness::Empty);
   // dict[None, int | str] less dict[None, int] less dict[None, str] is empty.
-  RecordDomain r3b = without(without(dom(DictOf(NoneN(), int_or_str)), dom(DictOf(NoneN(), is_int))),
-                             dom(DictOf(NoneN(), is_str)));
+  RecordDomain r3b =
+      without(without(dom(DictOf(NoneN(), int_or_str)), dom(DictOf(NoneN(), is_int))), dom(DictOf(NoneN(), is_str)));
   EXPECT_EQ(record_domain_emptiness(r3b), Emptiness::Empty);
   // {Literal[0]: int, bool: str} less dict[Literal[0] | bool, str] lies in
   // dict[Literal[0, True], Any]: storing 0 leaves no room for False.

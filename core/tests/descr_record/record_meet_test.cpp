@@ -103,7 +103,7 @@ TEST(DomainMeet, AgreesWithMembershipAcrossNegation) {
 }
 
 TEST(DomainMeet, BothNegatedStartFromEveryDict) {
-  RecordDomain a{{KindDict(key_kind::kStr, nullptr)}, 1};  // some key that is not a str
+  RecordDomain a{{KindDict(key_kind::kStr, nullptr)}, 1};   // some key that is not a str
   RecordDomain b{{KindDict(key_kind::kNone, nullptr)}, 1};  // some key that is not None
   Outcome<RecordDomain> m = meet_record_domains(a, b);
   ASSERT_TRUE(m);

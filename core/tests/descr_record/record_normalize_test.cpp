@@ -10,7 +10,7 @@ TEST(ShapeNormalize, DropsOptionalKeysThatRestateTheirKindEntry) {
   RecordShape with = KindDict(key_kind::kStr, V(kNoneAtom));
   with.keys[StrK("a")] = Opt(V(kNoneAtom));
   with.keys[StrK("b")] = Req(V(kNoneAtom));  // required: never redundant
-  with.keys[IntK(4)] = Opt(V(0));             // restates the closed int kind
+  with.keys[IntK(4)] = Opt(V(0));            // restates the closed int kind
   RecordShape without = KindDict(key_kind::kStr, V(kNoneAtom));
   without.keys[StrK("b")] = Req(V(kNoneAtom));
   Outcome<std::vector<RecordShape>> a = normalize_record_shapes({with});

@@ -9,8 +9,8 @@ using namespace testing;
 TEST(LiteralKeyOrder, ByVariantThenPayload) {
   // Sorted: None, False, True, ints by signed value, texts by bytes (a
   // prefix first) then str before bytes.
-  const std::vector<LiteralKey> sorted = {NoneK(),    BoolK(false), BoolK(true), IntK(-5),    IntK(0),
-                                          IntK(1),    StrK(""),     BytesK(""),  StrK("a"),   BytesK("a"),
+  const std::vector<LiteralKey> sorted = {NoneK(),    BoolK(false), BoolK(true),     IntK(-5),  IntK(0),
+                                          IntK(1),    StrK(""),     BytesK(""),      StrK("a"), BytesK("a"),
                                           StrK("ab"), StrK("b"),    StrK("\xc3\xa9")};
   for (size_t i = 0; i + 1 < sorted.size(); ++i) EXPECT_LT(sorted[i], sorted[i + 1]) << i;
   EXPECT_NE(LiteralKey{BoolK(true)}, LiteralKey{IntK(1)});
@@ -33,12 +33,12 @@ TEST(LiteralKey, KindsAndAliases) {
 
 TEST(LiteralKey, KindOfCode) {
   const std::pair<SlotKind, std::optional<uint64_t>> table[] = {
-      {SlotKind::None, key_kind::kNone},   {SlotKind::Bool, key_kind::kBool},
-      {SlotKind::Int, key_kind::kInt},     {SlotKind::Float, key_kind::kFloat},
-      {SlotKind::Str, key_kind::kStr},     {SlotKind::Bytes, key_kind::kBytes},
-      {SlotKind::List, std::nullopt},      {SlotKind::Tuple, key_kind::kTuple},
-      {SlotKind::Set, std::nullopt},       {SlotKind::FrozenSet, key_kind::kFrozenSet},
-      {SlotKind::Dict, std::nullopt},      {SlotKind::Unknown, key_kind::kOther},
+      {SlotKind::None, key_kind::kNone}, {SlotKind::Bool, key_kind::kBool},
+      {SlotKind::Int, key_kind::kInt},   {SlotKind::Float, key_kind::kFloat},
+      {SlotKind::Str, key_kind::kStr},   {SlotKind::Bytes, key_kind::kBytes},
+      {SlotKind::List, std::nullopt},    {SlotKind::Tuple, key_kind::kTuple},
+      {SlotKind::Set, std::nullopt},     {SlotKind::FrozenSet, key_kind::kFrozenSet},
+      {SlotKind::Dict, std::nullopt},    {SlotKind::Unknown, key_kind::kOther},
   };
   for (const auto& [kind, index] : table) EXPECT_EQ(key_kind_of_code(static_cast<uint8_t>(kind)), index);
 }

@@ -159,7 +159,8 @@ inline AtomShape atom_shape(const RecordShape& s) {
   AtomShape out;
   for (const auto& [k, e] : s.keys) out.keys[k] = {atoms_of(e.value), e.absent_allowed == 1};
   for (uint64_t i = 0; i < key_kind::kCount; ++i) out.kinds[i] = atoms_of(s.kind_entries[i].value);
-  for (const KeySelector& sel : s.selectors) out.selectors.push_back({sel.kind_index, atoms_of(sel.descriptor), sel.excluded});
+  for (const KeySelector& sel : s.selectors)
+    out.selectors.push_back({sel.kind_index, atoms_of(sel.descriptor), sel.excluded});
   return out;
 }
 
@@ -203,18 +204,11 @@ inline std::vector<TestKey> witness_universe(const RecordShape& s) {
   for (const KeySelector& sel : s.selectors) {
     ++fresh;
     switch (sel.kind_index) {
-      case key_kind::kInt:
-        keys.insert(TestKey{IntK(1000 + fresh)});
-        break;
-      case key_kind::kStr:
-        keys.insert(TestKey{StrK("fresh" + std::to_string(fresh))});
-        break;
-      case key_kind::kBytes:
-        keys.insert(TestKey{BytesK("fresh" + std::to_string(fresh))});
-        break;
+      case key_kind::kInt: keys.insert(TestKey{IntK(1000 + fresh)}); break;
+      case key_kind::kStr: keys.insert(TestKey{StrK("fresh" + std::to_string(fresh))}); break;
+      case key_kind::kBytes: keys.insert(TestKey{BytesK("fresh" + std::to_string(fresh))}); break;
       case key_kind::kNone:
-      case key_kind::kBool:
-        break;  // no key of these kinds beyond None, False and True
+      case key_kind::kBool: break;  // no key of these kinds beyond None, False and True
       default:
         if (sel.kind_index < key_kind::kCount) keys.insert(TestKey{FreshKey{sel.kind_index, fresh}});
     }
@@ -245,7 +239,8 @@ inline bool brute_inhabited(const RecordShape& s) {
     }
     for (size_t j = 0; j < atoms.selectors.size(); ++j) {
       const AtomShape::Selector& sel = atoms.selectors[j];
-      if (test_key_kind(keys[k]) == sel.kind && !(literal && sel.excluded.contains(*literal))) witness[j][k] = sel.atoms;
+      if (test_key_kind(keys[k]) == sel.kind && !(literal && sel.excluded.contains(*literal)))
+        witness[j][k] = sel.atoms;
     }
     std::optional<LiteralKey> other = literal ? aliased_key(*literal) : std::nullopt;
     for (size_t m = 0; other && m < n; ++m) {

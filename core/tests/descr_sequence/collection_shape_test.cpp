@@ -80,7 +80,9 @@ TEST(CollectionShape, Compaction) {
       {"shapes equal after compaction leave one",
        {shape(e.i_or_s, {e.s, e.i}), shape(e.i_or_s, {e.one, e.i, e.s})},
        {shape(e.i_or_s, {e.s, e.i})}},
-      {"shapes sorted, the absent bound first", {shape(e.i), shape(nullptr, {e.s})}, {shape(nullptr, {e.s}), shape(e.i)}},
+      {"shapes sorted, the absent bound first",
+       {shape(e.i), shape(nullptr, {e.s})},
+       {shape(nullptr, {e.s}), shape(e.i)}},
   };
   for (const Case& c : cases) {
     Outcome<Shapes> got = compact_collection_shapes(c.input);
@@ -136,13 +138,15 @@ TEST(CollectionShape, Inhabitation) {
       {"the bound inside the entry", {{shape(e.i, {e.i_or_s})}, 0}, Emptiness::Empty},
       {"an element of the bound escapes the entry", {{shape(e.i_or_s, {e.i})}, 0}, Emptiness::Inhabited},
       {"the bound undecided against the entry", {{shape(undecided_label(), {e.nothing})}, 0}, Emptiness::Undecided},
-      {"an undecided shape, then an inhabited one", {{shape(undecided_label(), {e.nothing}), shape(e.s)}, 0},
+      {"an undecided shape, then an inhabited one",
+       {{shape(undecided_label(), {e.nothing}), shape(e.s)}, 0},
        Emptiness::Inhabited},
       {"one element escapes both entries", {{shape(e.i, {e.one, e.two})}, 0}, Emptiness::Inhabited},
       // {True, 1} == {True}: escaping {True} needs 1 and escaping {1} needs
       // True, and no set holds both.
       {"each entry escaped only by an element equal to the other's",
-       {{shape(e.true_or_1, {e.truth, e.one})}, 0}, Emptiness::Undecided},
+       {{shape(e.true_or_1, {e.truth, e.one})}, 0},
+       Emptiness::Undecided},
       {"negated: every set outside set[int]", {{shape(e.i)}, 1}, Emptiness::Inhabited},
       {"negated full list", {{shape(nullptr)}, 1}, Emptiness::Empty},
   };

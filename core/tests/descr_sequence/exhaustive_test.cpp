@@ -13,9 +13,15 @@ namespace tessolin::descr::testing {
 namespace {
 
 std::vector<SharedDescriptor> element_descriptors() {
-  return {shared(ints()),      shared(strs()),          shared(bools()),
-          shared(int_value(1)), shared(bool_value(true)), shared(str_value("a")),
-          shared(join(ints(), strs())), shared(join(bool_value(false), int_value(2))), every_value()};
+  return {shared(ints()),
+          shared(strs()),
+          shared(bools()),
+          shared(int_value(1)),
+          shared(bool_value(true)),
+          shared(str_value("a")),
+          shared(join(ints(), strs())),
+          shared(join(bool_value(false), int_value(2))),
+          every_value()};
 }
 
 // The tuples with at most two prefix items and an optional tail, over a few
@@ -39,8 +45,8 @@ std::vector<SequenceAutomaton> small_tuple_automata() {
 }
 
 std::vector<Value> universe_scalars() {
-  return {Value::none(), Value::boolean(false), Value::boolean(true), Value::integer(1), Value::integer(2),
-          Value::str("a"), Value::str("b")};
+  return {Value::none(),     Value::boolean(false), Value::boolean(true), Value::integer(1),
+          Value::integer(2), Value::str("a"),       Value::str("b")};
 }
 
 bool flag(std::optional<bool> m) {

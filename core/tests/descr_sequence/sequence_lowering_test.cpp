@@ -35,9 +35,7 @@ const SequenceAutomaton& automaton_in(const Descriptor& d, uint8_t code) {
   return std::get<SequenceAutomaton>(d.slots[code].lines.at(0).domain);
 }
 
-std::vector<Value> elements() {
-  return {Value::none(), Value::boolean(true), Value::integer(1), Value::str("a")};
-}
+std::vector<Value> elements() { return {Value::none(), Value::boolean(true), Value::integer(1), Value::str("a")}; }
 
 TEST(SequenceLowering, NodesAgainstMembership) {
   auto is_int = [](const Value& x) { return x.kind == Kind::Int || x.kind == Kind::Bool; };

@@ -25,8 +25,11 @@ struct Labels {
 std::string show(const SequenceAutomaton& a, const Labels& l) {
   auto name = [&](const OptionalDescriptor& d) -> std::string {
     if (!d) return "else";
-    for (auto [label, text] : {std::pair{l.i, "int"}, {l.s, "str"}, {l.nothing, "nothing"},
-                               {l.undecided, "undecided"}, {l.i_or_s, "int|str"}})
+    for (auto [label, text] : {std::pair{l.i, "int"},
+                               {l.s, "str"},
+                               {l.nothing, "nothing"},
+                               {l.undecided, "undecided"},
+                               {l.i_or_s, "int|str"}})
       if (descriptor_eq(*d, *label)) return text;
     return "?";
   };
@@ -76,9 +79,13 @@ TEST(SequenceNormalForm, Table) {
        {{false, {{l.i, 1}, {nullptr, 0}}}, {false, {{l.s, 0}, {nullptr, 1}}}},
        {{false, {{nullptr, 0}}}}},
       {"tuple[int, str] as lowering builds it",
-       {{false, {{l.i, 1}, {nullptr, 3}}}, {false, {{l.s, 2}, {nullptr, 3}}}, {true, {{nullptr, 3}}},
+       {{false, {{l.i, 1}, {nullptr, 3}}},
+        {false, {{l.s, 2}, {nullptr, 3}}},
+        {true, {{nullptr, 3}}},
         {false, {{nullptr, 3}}}},
-       {{false, {{l.i, 1}, {nullptr, 2}}}, {false, {{l.s, 3}, {nullptr, 2}}}, {false, {{nullptr, 2}}},
+       {{false, {{l.i, 1}, {nullptr, 2}}},
+        {false, {{l.s, 3}, {nullptr, 2}}},
+        {false, {{nullptr, 2}}},
         {true, {{nullptr, 2}}}}},
       {"targets past the position list take nothing",
        {{true, {{l.i, 7}, {nullptr, 0}}}},
@@ -95,8 +102,8 @@ TEST(SequenceNormalForm, Table) {
 TEST(SequenceNormalForm, JoinThatGivesUpKeepsTwoTransitions) {
   const Labels l;
   FuelWindow no_fuel(0);
-  const SequenceAutomaton got = normalize_sequence_automaton(
-      automaton({{true, {{l.i, 1}, {l.s, 1}, {nullptr, 0}}}, {false, {{nullptr, 1}}}}));
+  const SequenceAutomaton got =
+      normalize_sequence_automaton(automaton({{true, {{l.i, 1}, {l.s, 1}, {nullptr, 0}}}, {false, {{nullptr, 1}}}}));
   const SequenceAutomaton want = automaton({{true, {{l.s, 1}, {l.i, 1}, {nullptr, 0}}}, {false, {{nullptr, 1}}}});
   EXPECT_TRUE(sequence_eq(got, want)) << show(got, l);
   EXPECT_TRUE(sequence_invariant_holds(got));
@@ -114,7 +121,7 @@ TEST(SequenceNormalForm, InvariantCheck) {
   const Labels l;
   EXPECT_TRUE(sequence_invariant_holds(sequence_top()));
   EXPECT_FALSE(sequence_invariant_holds(automaton({})));
-  EXPECT_FALSE(sequence_invariant_holds(automaton({{true, {}}})));                           // no else-label
+  EXPECT_FALSE(sequence_invariant_holds(automaton({{true, {}}})));                            // no else-label
   EXPECT_FALSE(sequence_invariant_holds(automaton({{true, {{nullptr, 0}, {nullptr, 0}}}})));  // two
   EXPECT_FALSE(sequence_invariant_holds(automaton({{true, {{l.i, 0}, {nullptr, 1}}}})));      // past the end
   SequenceAutomaton short_accepting = sequence_top();

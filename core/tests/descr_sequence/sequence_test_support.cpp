@@ -38,8 +38,8 @@ std::optional<bool> domain_member(const Domain& d, const Value& v) {
 }
 
 std::optional<bool> line_member(const Line& line, const Value& v) {
-  const bool unrestricted = std::any_of(line.clauses.begin(), line.clauses.end(),
-                                        [](const AtomClause& c) { return c.unrestricted(); });
+  const bool unrestricted =
+      std::any_of(line.clauses.begin(), line.clauses.end(), [](const AtomClause& c) { return c.unrestricted(); });
   // Clauses: positive, the domain when one clause is unrestricted, nothing
   // when there are none; negated, the reverse.
   if (!line.clauses_negated) {
@@ -160,8 +160,8 @@ std::optional<bool> collection_member(const CollectionDomain& d, const std::vect
 }
 
 std::vector<Value> small_scalars() {
-  return {Value::none(),       Value::boolean(false), Value::boolean(true), Value::integer(0),
-          Value::integer(1),   Value::integer(2),     Value::str("a"),      Value::str("b")};
+  return {Value::none(),     Value::boolean(false), Value::boolean(true), Value::integer(0),
+          Value::integer(1), Value::integer(2),     Value::str("a"),      Value::str("b")};
 }
 
 std::vector<Value> small_sequences(Value::Kind kind, const std::vector<Value>& elements, size_t max_length) {

@@ -116,8 +116,8 @@ TEST(MakeRefinement, SortsAndDedupes) {
 }
 
 TEST(MakeRecord, SortsFieldsAndClauses) {
-  SchemaNode r = Rec({Field("b", IntN()), Field("a", StrN(), false)},
-                     {{StrN(), IntN()}, {IntN(), StrN()}, {StrN(), IntN()}});
+  SchemaNode r =
+      Rec({Field("b", IntN()), Field("a", StrN(), false)}, {{StrN(), IntN()}, {IntN(), StrN()}, {StrN(), IntN()}});
   ASSERT_EQ(r.fields().size(), 2u);
   EXPECT_EQ(r.fields()[0].name.view(), "a");
   EXPECT_FALSE(r.fields()[0].required);

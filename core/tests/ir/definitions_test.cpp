@@ -18,8 +18,7 @@ TEST(Placeholders, ResolveReplacesOnlyTheirId) {
 
   SchemaNode body = Rec({Field("next", U({NoneN(), Ph(id)})), Field("tag", Ph(other))}, {{StrN(), ListOf(Ph(id))}});
   SchemaNode resolved = resolve_placeholder(body, id, 2);
-  SchemaNode expected =
-      Rec({Field("next", U({NoneN(), Ref(2)})), Field("tag", Ph(other))}, {{StrN(), ListOf(Ref(2))}});
+  SchemaNode expected = Rec({Field("next", U({NoneN(), Ref(2)})), Field("tag", Ph(other))}, {{StrN(), ListOf(Ref(2))}});
   EXPECT_TRUE(node_eq(resolved, expected));
   // References are kept, never entered.
   EXPECT_TRUE(node_eq(resolve_placeholder(Ref(0), id, 9), Ref(0)));
@@ -66,13 +65,11 @@ TEST(Contractiveness, GuardsAndChains) {
   std::vector<Case> cases;
   cases.push_back({"bare reference", Ref(0), true});
   cases.push_back({"under union", RawUnion({IntN(), Ref(0)}), true});
-  cases.push_back({"under intersection", SchemaNode::intersection_of(intern_node_list(std::vector<SchemaNode>{
-                                             StrN(), Ref(0)})),
-                   true});
+  cases.push_back({"under intersection",
+                   SchemaNode::intersection_of(intern_node_list(std::vector<SchemaNode>{StrN(), Ref(0)})), true});
   cases.push_back({"under complement", RawComplement(Ref(0)), true});
-  cases.push_back({"under refinement", SchemaNode::refinement(In(Ref(0)), ConstraintList::from_vector(
-                                                                              {Constraint::min_len(1)})),
-                   true});
+  cases.push_back({"under refinement",
+                   SchemaNode::refinement(In(Ref(0)), ConstraintList::from_vector({Constraint::min_len(1)})), true});
   cases.push_back({"under list", ListOf(Ref(0)), false});
   cases.push_back({"under tuple prefix", TupleOf({Ref(0)}), false});
   cases.push_back({"under set", SetOf(Ref(0)), false});

@@ -166,9 +166,12 @@ thread_local LateUser late_user;
 TEST(Interning, UseAfterThreadTeardownIsAnInternalError) {
   bool threw = false;
   std::thread t([&] {
-    late_user.threw = &threw;        // constructed first, destroyed last
+    late_user.threw = &threw;           // constructed first, destroyed last
     NodeRef kept = In(ListOf(IntN()));  // creates the IR state after it
-    { ScratchNodes scratch; scratch->push_back(IntN()); }
+    {
+      ScratchNodes scratch;
+      scratch->push_back(IntN());
+    }
   });
   t.join();
   EXPECT_TRUE(threw);

@@ -69,7 +69,9 @@ inline SchemaNode Refine(SchemaNode base, std::vector<Constraint> cs) {
 }
 // Writes a union or intersection exactly as given (no normalisation).
 inline SchemaNode RawUnion(std::vector<SchemaNode> m) { return SchemaNode::union_of(intern_node_list(m)); }
-inline SchemaNode RawIntersection(std::vector<SchemaNode> m) { return SchemaNode::intersection_of(intern_node_list(m)); }
+inline SchemaNode RawIntersection(std::vector<SchemaNode> m) {
+  return SchemaNode::intersection_of(intern_node_list(m));
+}
 inline SchemaNode RawComplement(SchemaNode n) { return SchemaNode::complement_of(In(std::move(n))); }
 
 inline std::vector<NodeKind> kinds_of(const NodeList& l) {
@@ -103,7 +105,7 @@ class ScriptedOracle : public Oracle {
   OracleAnswer is_multiple(uint64_t, uint64_t) override { return OracleAnswer::Undecided; }
   OracleAnswer class_hooks_standard(const SchemaNode& n) override {
     return n.is(NodeKind::Instance) && standard_hook_classes.count(n.number()) ? OracleAnswer::Yes
-                                                                             : OracleAnswer::Undecided;
+                                                                               : OracleAnswer::Undecided;
   }
   SlotKind scalar_kind(uint64_t i) override {
     auto it = scalar_kinds.find(i);

@@ -30,19 +30,19 @@ TEST(CanonicalOrder, StrictPairs) {
   cases.push_back({"a before ab", Rec({Field("a", IntN())}), Rec({Field("ab", IntN())})});
   cases.push_back({"ab before b", Rec({Field("ab", IntN())}), Rec({Field("b", IntN())})});
   cases.push_back({"same name: schema", Rec({Field("a", IntN())}), Rec({Field("a", StrN())})});
-  cases.push_back({"same name and schema: optional first", Rec({Field("a", IntN(), false)}),
-                   Rec({Field("a", IntN(), true)})});
+  cases.push_back(
+      {"same name and schema: optional first", Rec({Field("a", IntN(), false)}), Rec({Field("a", IntN(), true)})});
   cases.push_back({"fields before clauses", Rec({}, {{StrN(), StrN()}}), Rec({Field("a", IntN())})});
   cases.push_back({"clause key first", DictOf(IntN(), StrN()), DictOf(StrN(), IntN())});
   cases.push_back({"clause value next", DictOf(StrN(), IntN()), DictOf(StrN(), StrN())});
   cases.push_back({"shorter constraint list first", Refine(IntN(), {Constraint::ge(5)}),
                    Refine(IntN(), {Constraint::ge(5), Constraint::lt(0)})});
-  cases.push_back({"Ge before Gt whatever the bounds", Refine(IntN(), {Constraint::ge(9)}),
-                   Refine(IntN(), {Constraint::gt(1)})});
-  cases.push_back({"refinement base first", Refine(IntN(), {Constraint::pattern("z")}),
-                   Refine(StrN(), {Constraint::ge(0)})});
-  cases.push_back({"patterns by bytes", Refine(StrN(), {Constraint::pattern("a")}),
-                   Refine(StrN(), {Constraint::pattern("ab")})});
+  cases.push_back(
+      {"Ge before Gt whatever the bounds", Refine(IntN(), {Constraint::ge(9)}), Refine(IntN(), {Constraint::gt(1)})});
+  cases.push_back(
+      {"refinement base first", Refine(IntN(), {Constraint::pattern("z")}), Refine(StrN(), {Constraint::ge(0)})});
+  cases.push_back(
+      {"patterns by bytes", Refine(StrN(), {Constraint::pattern("a")}), Refine(StrN(), {Constraint::pattern("ab")})});
   cases.push_back({"members lexicographic", U({NoneN(), IntN()}), U({NoneN(), StrN()})});
   cases.push_back({"object attributes", Obj({Field("x", IntN())}), Obj({Field("y", IntN())})});
   for (const OrderCase& c : cases) {

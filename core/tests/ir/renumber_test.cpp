@@ -16,8 +16,7 @@ TEST(RenumberReferences, MapsKeptReferencesOnly) {
   std::vector<ReferenceRenumbering> table{{true, 0}, {false, 0}, {true, 1}};
   SchemaNode tree = Rec({Field("a", Ref(0)), Field("b", Ref(1)), Field("c", ListOf(Ref(2))), Field("d", Ref(7))});
   SchemaNode out = renumber_references(tree, table);
-  SchemaNode expected =
-      Rec({Field("a", Ref(0)), Field("b", Ref(1)), Field("c", ListOf(Ref(1))), Field("d", Ref(7))});
+  SchemaNode expected = Rec({Field("a", Ref(0)), Field("b", Ref(1)), Field("c", ListOf(Ref(1))), Field("d", Ref(7))});
   EXPECT_TRUE(node_eq(out, expected));
   std::vector<ReferenceRenumbering> identity{{true, 0}, {true, 1}, {true, 2}};
   EXPECT_TRUE(node_eq(renumber_references(tree, identity), tree));

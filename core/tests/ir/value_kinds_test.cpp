@@ -26,8 +26,8 @@ TEST(KindMask, Table) {
   cases.push_back({"~list[int]", Not(ListOf(IntN())), true, 0});
   cases.push_back({"int|list[int]", U({IntN(), ListOf(IntN())}), true, 0});
   cases.push_back({"bounded int", Refine(IntN(), {Constraint::ge(0)}), true, 0});
-  cases.push_back({"constraint-free refinement",
-                   SchemaNode::refinement(In(FloatN()), ConstraintList::from_vector({})), false, 8});
+  cases.push_back(
+      {"constraint-free refinement", SchemaNode::refinement(In(FloatN()), ConstraintList::from_vector({})), false, 8});
   for (const Case& c : cases) {
     KindMaskResult r = kind_mask(c.node);
     EXPECT_EQ(r.unknown, c.unknown) << c.what;
@@ -44,10 +44,9 @@ TEST(SlotKinds, NodesAndClassExclusion) {
   EXPECT_EQ(node_slot_kind(Lit(2), o), SlotKind::Unknown);
   EXPECT_EQ(node_slot_kind(TupleOf({}), o), SlotKind::Tuple);
   EXPECT_EQ(node_slot_kind(FrozenSetOf(IntN()), o), SlotKind::FrozenSet);
-  EXPECT_EQ(node_slot_kind(Refine(Refine(DictOf(StrN(), IntN()), {Constraint::min_len(1)}),
-                                  {Constraint::max_len(2)}),
-                           o),
-            SlotKind::Dict);
+  EXPECT_EQ(
+      node_slot_kind(Refine(Refine(DictOf(StrN(), IntN()), {Constraint::min_len(1)}), {Constraint::max_len(2)}), o),
+      SlotKind::Dict);
   EXPECT_EQ(node_slot_kind(U({IntN(), StrN()}), o), SlotKind::Unknown);
 
   o.kind_matches_strict[{7, SlotKind::Str}] = OracleAnswer::No;
@@ -81,8 +80,8 @@ TEST(NodesDisjoint, RulesWithNoOracle) {
   cases.push_back({"set vs frozenset", SetOf(IntN()), FrozenSetOf(IntN()), true});
   cases.push_back({"record vs list", DictOf(StrN(), IntN()), ListOf(IntN()), true});
   cases.push_back({"list[int] vs list[str]", ListOf(IntN()), ListOf(StrN()), false});
-  cases.push_back({"min_len 1 makes element schemas count",
-                   Refine(ListOf(IntN()), {Constraint::min_len(1)}), ListOf(StrN()), true});
+  cases.push_back({"min_len 1 makes element schemas count", Refine(ListOf(IntN()), {Constraint::min_len(1)}),
+                   ListOf(StrN()), true});
   cases.push_back({"min_len 0 does not", Refine(ListOf(IntN()), {Constraint::min_len(0)}), ListOf(StrN()), false});
   cases.push_back({"bounded ints are not proven apart", Refine(IntN(), {Constraint::ge(10)}),
                    Refine(IntN(), {Constraint::lt(0)}), false});

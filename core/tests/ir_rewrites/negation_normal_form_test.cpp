@@ -19,8 +19,8 @@ TEST(NegationNormalForm, FoldsAndDeMorgan) {
   };
   std::vector<Case> cases;
   cases.push_back({"disjoint kinds meet", RawIntersection({IntN(), StrN()}), Nothing()});
-  cases.push_back({"complements of disjoint nodes", RawUnion({RawComplement(IntN()), RawComplement(StrN())}),
-                   Anything()});
+  cases.push_back(
+      {"complements of disjoint nodes", RawUnion({RawComplement(IntN()), RawComplement(StrN())}), Anything()});
   cases.push_back({"complementary pair", RawUnion({IntN(), RawComplement(IntN())}), Anything()});
   cases.push_back({"complement of union", RawComplement(RawUnion({IntN(), StrN()})),
                    RawIntersection({RawComplement(IntN()), RawComplement(StrN())})});
@@ -32,8 +32,7 @@ TEST(NegationNormalForm, FoldsAndDeMorgan) {
   cases.push_back({"member normalising to Anything",
                    RawUnion({Inst(1), RawComplement(RawIntersection({IntN(), StrN()}))}), Anything()});
   cases.push_back({"every member Nothing", RawUnion({RawIntersection({IntN(), StrN()}), Nothing()}), Nothing()});
-  cases.push_back({"every member Anything", RawIntersection({RawUnion({IntN(), RawComplement(IntN())})}),
-                   Anything()});
+  cases.push_back({"every member Anything", RawIntersection({RawUnion({IntN(), RawComplement(IntN())})}), Anything()});
   cases.push_back({"nested union spliced", RawUnion({Inst(1), RawUnion({Inst(2), Inst(3)})}),
                    RawUnion({Inst(1), Inst(2), Inst(3)})});
   cases.push_back({"all kinds covered",
@@ -81,8 +80,7 @@ TEST(NegationNormalForm, LeavesAndReferencesComeBackAsCopies) {
 }
 
 TEST(NegationNormalForm, ClausesKeepInputOrderFieldsKeepOrder) {
-  std::vector<CatchAll> clauses{CatchAll{StrN(), RawComplement(RawComplement(IntN()))},
-                                CatchAll{IntN(), StrN()}};
+  std::vector<CatchAll> clauses{CatchAll{StrN(), RawComplement(RawComplement(IntN()))}, CatchAll{IntN(), StrN()}};
   std::vector<RecordField> fields{Field("a", RawComplement(RawComplement(BoolN()))), Field("b", IntN(), false)};
   SchemaNode rec = SchemaNode::record(intern_field_list(fields), intern_catch_all_list(clauses));
   SchemaNode out = negation_normal_form(rec);

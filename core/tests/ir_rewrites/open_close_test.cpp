@@ -78,8 +78,8 @@ TEST(OpenClose, RedundantOptionalFieldsAgainstNewClauses) {
   EXPECT_EQ(opened.fields()[0].name.view(), "b");
   EXPECT_EQ(opened.fields()[1].name.view(), "c");
 
-  SchemaNode top = RawRec({Field("a", Anything(), false), Field("b", Nothing(), false)},
-                          {Clause(Anything(), Anything())});
+  SchemaNode top =
+      RawRec({Field("a", Anything(), false), Field("b", Nothing(), false)}, {Clause(Anything(), Anything())});
   SchemaNode closed = set_records_open(top, false);
   ASSERT_EQ(closed.fields().size(), 1u);
   EXPECT_EQ(closed.fields()[0].name.view(), "a");
@@ -106,10 +106,10 @@ TEST(OpenClose, ReachesNestedRecordsButNotClauseValues) {
   cases.push_back({"object attribute", Obj({Field("o", inner)}), Obj({Field("o", opened_inner)})});
   cases.push_back({"union member", U({inner, IntN()}), U({opened_inner, IntN()})});
   cases.push_back({"complement", Not(inner), Not(opened_inner)});
-  cases.push_back({"refinement base", Refine(inner, {Constraint::min_len(1)}),
-                   Refine(opened_inner, {Constraint::min_len(1)})});
-  cases.push_back({"field schema", Rec({Field("r", inner)}), RawRec({Field("r", opened_inner)},
-                                                                     {Clause(Anything(), Anything())})});
+  cases.push_back(
+      {"refinement base", Refine(inner, {Constraint::min_len(1)}), Refine(opened_inner, {Constraint::min_len(1)})});
+  cases.push_back(
+      {"field schema", Rec({Field("r", inner)}), RawRec({Field("r", opened_inner)}, {Clause(Anything(), Anything())})});
   for (const Case& c : cases) {
     EXPECT_TRUE(node_eq(set_records_open(c.before, true), c.after)) << c.name;
   }

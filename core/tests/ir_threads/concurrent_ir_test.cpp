@@ -26,7 +26,8 @@ SchemaNode list_of(SchemaNode item) {
 // Nodes built on one thread are read, combined and released on others.
 TEST(ConcurrentIr, SharedNodesAcrossThreads) {
   std::vector<SchemaNode> shared;
-  for (uint64_t i = 0; i < 16; ++i) shared.push_back(list_of(make_union({SchemaNode::literal(i), SchemaNode::plain(NodeKind::Str)})));
+  for (uint64_t i = 0; i < 16; ++i)
+    shared.push_back(list_of(make_union({SchemaNode::literal(i), SchemaNode::plain(NodeKind::Str)})));
   SchemaNode reference = make_union(std::vector<SchemaNode>(shared.begin(), shared.end()));
 
   constexpr int kThreads = 4;
@@ -41,8 +42,7 @@ TEST(ConcurrentIr, SharedNodesAcrossThreads) {
         SchemaNode c = make_complement(make_complement(u));
         std::vector<ReferenceRenumbering> table;
         SchemaNode r = renumber_references(c, table);
-        if (node_eq(r, reference) && count_nodes(r) == count_nodes(reference) &&
-            node_depth(r) == node_depth(reference))
+        if (node_eq(r, reference) && count_nodes(r) == count_nodes(reference) && node_depth(r) == node_depth(reference))
           ++ok[t];
       }
     });
@@ -58,7 +58,10 @@ TEST(ConcurrentIr, WeakUpgradeRacesWithRelease) {
   std::deque<NodeRef> handoff;
   std::atomic<bool> done{false};
   std::thread dropper([&] {
-    while (!done.load() || [&] { std::lock_guard<std::mutex> g(m); return !handoff.empty(); }()) {
+    while (!done.load() || [&] {
+      std::lock_guard<std::mutex> g(m);
+      return !handoff.empty();
+    }()) {
       std::deque<NodeRef> batch;
       {
         std::lock_guard<std::mutex> g(m);

@@ -83,7 +83,12 @@ TEST(BigIntegerBytes, LongDigitRunsRoundTrip) {
 }
 
 TEST(BigIntegerBytes, TwosComplementLittleEndian) {
-  EXPECT_EQ(read_le_signed([] { std::vector<unsigned char> b; decimal_text_to_le_bytes("0", b); return b; }()), 0);
+  EXPECT_EQ(read_le_signed([] {
+              std::vector<unsigned char> b;
+              decimal_text_to_le_bytes("0", b);
+              return b;
+            }()),
+            0);
   std::mt19937_64 rng(5);
   for (int i = 0; i < 5000; ++i) {
     const uint128 magnitude = (static_cast<uint128>(rng() >> 1) << 64 | rng()) >> (rng() % 127);
@@ -96,8 +101,8 @@ TEST(BigIntegerBytes, TwosComplementLittleEndian) {
     ASSERT_TRUE(read_le_signed(bytes) == expected) << text;
   }
   // Edges of the sign bit.
-  for (const char* text : {"127", "128", "255", "256", "-1", "-128", "-129", "-256", "-0",
-                           "9223372036854775808", "-9223372036854775809", "-18446744073709551616"}) {
+  for (const char* text : {"127", "128", "255", "256", "-1", "-128", "-129", "-256", "-0", "9223372036854775808",
+                           "-9223372036854775809", "-18446744073709551616"}) {
     std::vector<unsigned char> bytes;
     decimal_text_to_le_bytes(text, bytes);
     const std::string t = text;

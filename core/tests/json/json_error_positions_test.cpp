@@ -167,16 +167,16 @@ TEST(JsonErrorPositions, Strings) {
       {"{\"k\x02\":1}", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 4"},
       {"\"\x80\"", "invalid unicode code point at line 1 column 2"},
       {"\"\xFF\"", "invalid unicode code point at line 1 column 2"},
-      {"\"a\xC0\x80\"", "invalid unicode code point at line 1 column 3"},          // overlong NUL
-      {"\"\xC1\xBF\"", "invalid unicode code point at line 1 column 2"},            // overlong
-      {"\"\xE0\x9F\xBF\"", "invalid unicode code point at line 1 column 2"},        // overlong 3-byte
-      {"\"\xF0\x8F\xBF\xBF\"", "invalid unicode code point at line 1 column 2"},    // overlong 4-byte
-      {"\"\xED\xA0\x80\"", "invalid unicode code point at line 1 column 2"},        // U+D800 encoded
-      {"\"\xED\xBF\xBF\"", "invalid unicode code point at line 1 column 2"},        // U+DFFF encoded
-      {"\"\xF4\x90\x80\x80\"", "invalid unicode code point at line 1 column 2"},    // above U+10FFFF
+      {"\"a\xC0\x80\"", "invalid unicode code point at line 1 column 3"},         // overlong NUL
+      {"\"\xC1\xBF\"", "invalid unicode code point at line 1 column 2"},          // overlong
+      {"\"\xE0\x9F\xBF\"", "invalid unicode code point at line 1 column 2"},      // overlong 3-byte
+      {"\"\xF0\x8F\xBF\xBF\"", "invalid unicode code point at line 1 column 2"},  // overlong 4-byte
+      {"\"\xED\xA0\x80\"", "invalid unicode code point at line 1 column 2"},      // U+D800 encoded
+      {"\"\xED\xBF\xBF\"", "invalid unicode code point at line 1 column 2"},      // U+DFFF encoded
+      {"\"\xF4\x90\x80\x80\"", "invalid unicode code point at line 1 column 2"},  // above U+10FFFF
       {"\"\xF5\x80\x80\x80\"", "invalid unicode code point at line 1 column 2"},
       {"\"\xE2\x28\xA1\"", "invalid unicode code point at line 1 column 2"},
-      {"\"\xE2\x82\"", "invalid unicode code point at line 1 column 2"},            // cut by the quote
+      {"\"\xE2\x82\"", "invalid unicode code point at line 1 column 2"},                  // cut by the quote
       {"\"\xC3\xA9\xE2\x82\xAC\xBF\"", "invalid unicode code point at line 1 column 7"},  // stray continuation
       {"{\"\xC3\":1}", "invalid unicode code point at line 1 column 3"},
   });

@@ -40,8 +40,14 @@ class Generator {
     const int pick = static_cast<int>(rng_() % (depth > 0 ? 9 : 7));
     switch (pick) {
       case 0: m.kind = JsonKind::Null; break;
-      case 1: m.kind = JsonKind::Bool; m.boolean = rng_() % 2; break;
-      case 2: m.kind = JsonKind::Int; m.integer = static_cast<std::int64_t>(rng_()) >> (rng_() % 64); break;
+      case 1:
+        m.kind = JsonKind::Bool;
+        m.boolean = rng_() % 2;
+        break;
+      case 2:
+        m.kind = JsonKind::Int;
+        m.integer = static_cast<std::int64_t>(rng_()) >> (rng_() % 64);
+        break;
       case 3: {
         m.kind = JsonKind::BigInt;
         if (rng_() % 2) m.text = "-";
@@ -61,7 +67,10 @@ class Generator {
         break;
       }
       case 5:
-      case 6: m.kind = JsonKind::String; m.text = text(); break;
+      case 6:
+        m.kind = JsonKind::String;
+        m.text = text();
+        break;
       case 7: {
         m.kind = JsonKind::Array;
         const std::size_t n = rng_() % 6;
@@ -311,10 +320,9 @@ TEST(JsonRoundTrip, TruncatedDocumentsFailAtTheEnd) {
       const std::string_view view(prefix.get(), cut);
       auto error = parse_json_document(view, document);
       if (!error) continue;  // e.g. "12" cut from "123"
-      const bool eof = error->code == JsonErrorCode::EofWhileParsingList ||
-                       error->code == JsonErrorCode::EofWhileParsingObject ||
-                       error->code == JsonErrorCode::EofWhileParsingString ||
-                       error->code == JsonErrorCode::EofWhileParsingValue;
+      const bool eof =
+          error->code == JsonErrorCode::EofWhileParsingList || error->code == JsonErrorCode::EofWhileParsingObject ||
+          error->code == JsonErrorCode::EofWhileParsingString || error->code == JsonErrorCode::EofWhileParsingValue;
       ASSERT_TRUE(eof) << view << "\n" << error->text();
       const auto at_end = tessolin::json::locate_json_error(view, error->code, cut);
       ASSERT_EQ(error->line, at_end.line) << view;

@@ -67,9 +67,9 @@ TEST_F(JsonValues, IntegersFitInt64OrKeepTheirDigits) {
     ASSERT_EQ(v.kind(), JsonKind::Int) << c.text;
     EXPECT_EQ(v.as_int(), c.value) << c.text;
   }
-  for (const std::string& big : {"9223372036854775808"s, "-9223372036854775809"s, "18446744073709551615"s,
-                                 "18446744073709551616"s, "99999999999999999999"s, "-10000000000000000000"s,
-                                 std::string(4300, '9'), "-" + std::string(4299, '9')}) {
+  for (const std::string& big :
+       {"9223372036854775808"s, "-9223372036854775809"s, "18446744073709551615"s, "18446744073709551616"s,
+        "99999999999999999999"s, "-10000000000000000000"s, std::string(4300, '9'), "-" + std::string(4299, '9')}) {
     const JsonValue& v = parse(big);
     ASSERT_EQ(v.kind(), JsonKind::BigInt) << big;
     EXPECT_EQ(v.big_int_text(), big);
@@ -151,7 +151,8 @@ TEST_F(JsonValues, FloatsAgreeWithStrtodOnRandomDecimals) {
       text += static_cast<char>('0' + (d == 0 && point > 0 ? 1 + rng() % 9 : rng() % 10));
       if (d == point && d + 1 < digits) text += '.';
     }
-    if (text.find('.') == std::string::npos || rng() % 2) text += "e" + std::to_string(static_cast<int>(rng() % 61) - 30);
+    if (text.find('.') == std::string::npos || rng() % 2)
+      text += "e" + std::to_string(static_cast<int>(rng() % 61) - 30);
     const double expected = std::strtod(text.c_str(), nullptr);
     const JsonValue& v = parse(text);
     ASSERT_EQ(v.kind(), JsonKind::Float) << text;
@@ -189,9 +190,9 @@ TEST_F(JsonValues, StringEscapes) {
 }
 
 TEST_F(JsonValues, RawUtf8AtEveryBoundaryIsKept) {
-  for (const std::string& s : {"\xC2\x80"s, "\xDF\xBF"s, "\xE0\xA0\x80"s, "\xED\x9F\xBF"s, "\xEE\x80\x80"s,
-                               "\xEF\xBF\xBF"s, "\xF0\x90\x80\x80"s, "\xF4\x8F\xBF\xBF"s, "\x7F"s,
-                               "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"s}) {
+  for (const std::string& s :
+       {"\xC2\x80"s, "\xDF\xBF"s, "\xE0\xA0\x80"s, "\xED\x9F\xBF"s, "\xEE\x80\x80"s, "\xEF\xBF\xBF"s,
+        "\xF0\x90\x80\x80"s, "\xF4\x8F\xBF\xBF"s, "\x7F"s, "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"s}) {
     const JsonValue& v = parse("\"" + s + "\"");
     EXPECT_EQ(std::string(v.as_string()), s);
     EXPECT_EQ(v.is_ascii(), s == "\x7F");

@@ -33,7 +33,7 @@ std::string show(const std::string& t) {
 struct ScanCase {
   const char* pattern;
   std::vector<std::string> pieces;  // a matching text repeats these
-  bool one_code_point_loop = true;    // some state loops through single code points
+  bool one_code_point_loop = true;  // some state loops through single code points
 };
 
 // Loops over 2- and 3-byte sequences with partial rows (CD B0-BF, E1 BC-BF),
@@ -44,7 +44,7 @@ const ScanCase kCases[] = {
     {"\\w+", {"a", "é", "_", "1", "β", "字", "ж"}},
     {"[^x]+", {"a", "\n", "é", "€", "😀", "字"}},
     {"(?:[α-ω]ж)+", {"αж", "ωж"}, false},  // the loop spans two code points
-    {"[α-ω]+x[一-龥]+", {"α", "β"}},  // matched texts end in "x一"
+    {"[α-ω]+x[一-龥]+", {"α", "β"}},       // matched texts end in "x一"
     {"(?i)[α-ω]+", {"α", "Ω", "ς", "Σ"}},
     {"(?:\\p{Greek}|\\p{Han}|[0-9])*", {"1", "字", "ά", "9"}},
 };
@@ -56,8 +56,8 @@ std::string matching_text(const ScanCase& c, size_t bytes) {
 }
 
 // Replacements and insertions that break the text or leave the set.
-const char* const kBreakers[] = {"\x80", "\xBF", "\xC0", "\xCE", "\xE1", "\xE1\xBC", "\xF0", "\xFF",
-                                 "\xCE\xB1\x80", "x", "!", "0", "\xCD\xAF", "\xE2\x82\xAC", "😀", "ͅ"};
+const char* const kBreakers[] = {"\x80",         "\xBF", "\xC0", "\xCE", "\xE1",     "\xE1\xBC",     "\xF0", "\xFF",
+                                 "\xCE\xB1\x80", "x",    "!",    "0",    "\xCD\xAF", "\xE2\x82\xAC", "😀",    "ͅ"};
 
 void expect_agreement(const Pattern& p, const std::string& t, const char* pattern) {
   ASSERT_EQ(p.full_match(t), p.full_match_by_nfa(t)) << pattern << " on \"" << show(t) << "\"";
@@ -108,8 +108,8 @@ TEST(CodePointScanTest, ClassEdgesInsideLongTexts) {
   struct Edge {
     const char* cp;
     bool in;
-  } edges[] = {{"\u036f", false}, {"\u0370", true}, {"\u03ff", true},  {"\u0400", false},
-               {"\u1eff", false}, {"\u1f00", true}, {"\u1fff", true},  {"\u2000", false},
+  } edges[] = {{"\u036f", false}, {"\u0370", true},  {"\u03ff", true},  {"\u0400", false},
+               {"\u1eff", false}, {"\u1f00", true},  {"\u1fff", true},  {"\u2000", false},
                {"\u0100", false}, {"\u0f70", false}, {"\u3f70", false}, {"\U00010370", false}};
   std::string base = repeat_pieces({"α", "β", "γ"}, 64);
   for (const Edge& e : edges) {
@@ -188,10 +188,11 @@ TEST(CodePointScanTest, StopsOnlyWhereTheStateIsBack) {
 // Generated patterns built from multi-byte classes, on long generated texts
 // (some broken), with complete and partial DFAs.
 TEST(CodePointScanTest, GeneratedPatternsAgreeOnLongTexts) {
-  static const char* const kAtoms[] = {"[α-ω]", "\\p{Greek}", "\\w", "[^x]", "ж", "[一-龥]", "é", "a", ".",
-                                       "\\p{L}", "[^\\p{L}]", "(?i:σ)", "[\\u0370-\\u037f]", "\\d"};
-  static const char* const kPieces[] = {"α", "ω", "ς", "ж", "é", "a", "x", "1", "一", "龥", "😀", "Ͱ", "\x80",
-                                        "\xCE", "\xE4\xB8", "-"};
+  static const char* const kAtoms[] = {
+      "[α-ω]", "\\p{Greek}", "\\w",    "[^x]",      "ж",      "[一-龥]",           "é",
+      "a",     ".",          "\\p{L}", "[^\\p{L}]", "(?i:σ)", "[\\u0370-\\u037f]", "\\d"};
+  static const char* const kPieces[] = {"α",  "ω",  "ς", "ж", "é",    "a",    "x",        "1",
+                                        "一", "龥", "😀", "Ͱ", "\x80", "\xCE", "\xE4\xB8", "-"};
   std::mt19937 rng(20240612);
   auto pick = [&](size_t n) { return size_t(rng() % n); };
   for (uint32_t limit : {10000u, 12u}) {

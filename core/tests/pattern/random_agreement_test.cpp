@@ -53,11 +53,34 @@ class PatternGenerator {
   }
 
   std::string atom(int depth) {
-    static const char* const kAtoms[] = {
-        "a",  "b",   "é",   "\\n",      "\\r",       "_",         " ",          ".",       "[ab]",
-        "[^a]", "[a-c&&b]", "\\w", "\\d",  "\\s",       "^",         "$",          "\\A",     "\\z",
-        "(?-u:\\b)", "(?-u:\\B)", "(?-u:\\w)", "k", "[[:alpha:]]", "\\p{Lu}", "[^\\n]", "(?-u:\\b{start})",
-        "(?-u:\\b{end-half})", "1"};
+    static const char* const kAtoms[] = {"a",
+                                         "b",
+                                         "é",
+                                         "\\n",
+                                         "\\r",
+                                         "_",
+                                         " ",
+                                         ".",
+                                         "[ab]",
+                                         "[^a]",
+                                         "[a-c&&b]",
+                                         "\\w",
+                                         "\\d",
+                                         "\\s",
+                                         "^",
+                                         "$",
+                                         "\\A",
+                                         "\\z",
+                                         "(?-u:\\b)",
+                                         "(?-u:\\B)",
+                                         "(?-u:\\w)",
+                                         "k",
+                                         "[[:alpha:]]",
+                                         "\\p{Lu}",
+                                         "[^\\n]",
+                                         "(?-u:\\b{start})",
+                                         "(?-u:\\b{end-half})",
+                                         "1"};
     static const char* const kGroups[] = {"(?:", "(?i:", "(?m:", "(?s:", "(?R:", "(?mR:", "(", "(?x:", "(?i-u:"};
     if (depth > 0 && pick(4) == 0) return kGroups[pick(std::size(kGroups))] + alternation(depth - 1) + ")";
     return kAtoms[pick(std::size(kAtoms))];

@@ -40,8 +40,7 @@ class TreeOracle {
     const SyntaxNode& n = tree_.nodes[id];
     Positions out;
     switch (n.kind) {
-      case NodeKind::kEmpty:
-        return in;
+      case NodeKind::kEmpty: return in;
       case NodeKind::kUnicodeClass:
         for (size_t p : in) {
           int32_t c = decode_forward(text_, p);

@@ -62,10 +62,10 @@ TEST(UnicodeTest, CaseOrbits) {
     CodepointSet orbit;
   } cases[] = {
       {'k', {{'K', 'K'}, {'k', 'k'}, {0x212A, 0x212A}}},
-      {0x3C3, {{0x3A3, 0x3A3}, {0x3C2, 0x3C3}}},              // sigma
-      {0xDF, {{0xDF, 0xDF}, {0x1E9E, 0x1E9E}}},               // sharp s, never "ss"
-      {0x130, {{0x130, 0x130}}},                              // dotted capital I alone
-      {0x1C5, {{0x1C4, 0x1C6}}},                              // DŽ Dž dž
+      {0x3C3, {{0x3A3, 0x3A3}, {0x3C2, 0x3C3}}},  // sigma
+      {0xDF, {{0xDF, 0xDF}, {0x1E9E, 0x1E9E}}},   // sharp s, never "ss"
+      {0x130, {{0x130, 0x130}}},                  // dotted capital I alone
+      {0x1C5, {{0x1C4, 0x1C6}}},                  // DŽ Dž dž
       {'1', {{'1', '1'}}},
   };
   for (const auto& c : cases) {
@@ -78,7 +78,9 @@ TEST(UnicodeTest, CaseOrbits) {
 TEST(UnicodeTest, PropertyNameNormalisation) {
   EXPECT_EQ(normalize_property_name("IsGreek"), "greek");
   EXPECT_EQ(normalize_property_name("Is_C"), "isc");
-  EXPECT_EQ(normalize_property_name("Gr\xCE\xB5" "ek"), "grek");
+  EXPECT_EQ(normalize_property_name("Gr\xCE\xB5"
+                                    "ek"),
+            "grek");
   EXPECT_EQ(normalize_property_name("White Space-x_y"), "whitespacexy");
   EXPECT_EQ(normalize_property_name("a\tb"), "a\tb");  // only space, _ and - go
 }

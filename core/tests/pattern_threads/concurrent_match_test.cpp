@@ -30,7 +30,10 @@ TEST(ConcurrentMatchTest, SharedPatternsGiveTheSameAnswers) {
     shared.push_back({r.pattern, std::move(probes)});
   };
   add("\\w+@\\w+\\.com", {{"héllo@wörld.com", true}, {"a@b.org", false}});
-  add("(?:a|b)*a(?:a|b){20}", {{"ba" "aaaaaaaaaaaaaaaaaaaa", true}, {"bbbbbbbbbbbbbbbbbbbbbbb", false}});
+  add("(?:a|b)*a(?:a|b){20}", {{"ba"
+                                "aaaaaaaaaaaaaaaaaaaa",
+                                true},
+                               {"bbbbbbbbbbbbbbbbbbbbbbb", false}});
   add("\\bé\\b", {{"é", true}, {"e", false}});
   ASSERT_FALSE(shared[1].pattern->dfa_is_complete());  // texts may fall back to the simulation
 
@@ -50,7 +53,7 @@ TEST(ConcurrentMatchTest, SharedPatternsGiveTheSameAnswers) {
 
 TEST(ConcurrentMatchTest, CompilingConcurrentlyBuildsTablesOnce) {
   const char* const patterns[] = {"(?i)straße", "\\p{Greek}+", "\\p{scx=Grek}", "[[:alpha:]&&\\p{Lu}]",
-                                  "(?i)\\w+",   "\\d\\s\\w", "\\p{Emoji}"};
+                                  "(?i)\\w+",   "\\d\\s\\w",   "\\p{Emoji}"};
   std::atomic<int> failures{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {

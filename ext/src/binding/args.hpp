@@ -53,47 +53,47 @@ namespace tessolin::py {
 enum class ParamKind : uint8_t { PositionalOnly, PositionalOrKeyword, KeywordOnly };
 
 struct Param {
-    const char* name;
-    ParamKind kind;
-    bool required;
+  const char* name;
+  ParamKind kind;
+  bool required;
 };
 
 template <std::size_t N>
 struct Signature {
-    const char* callable;  // e.g. "Validator.is_valid()" or "complement()"
-    std::array<Param, N> params;
-    bool varargs = false;
+  const char* callable;  // e.g. "Validator.is_valid()" or "complement()"
+  std::array<Param, N> params;
+  bool varargs = false;
 };
 
 template <std::size_t N>
 struct Arguments {
-    std::array<PyObject*, N> values{};  // borrowed; nullptr when not given
-    PyObject* const* extra = nullptr;   // varargs only
-    Py_ssize_t extra_count = 0;
-    std::array<PyRef, N> keep{};        // keeps keyword values of a dict alive
+  std::array<PyObject*, N> values{};  // borrowed; nullptr when not given
+  PyObject* const* extra = nullptr;   // varargs only
+  Py_ssize_t extra_count = 0;
+  std::array<PyRef, N> keep{};  // keeps keyword values of a dict alive
 
-    PyObject* operator[](std::size_t i) const noexcept { return values[i]; }
+  PyObject* operator[](std::size_t i) const noexcept { return values[i]; }
 };
 
 namespace detail {
 
 struct SignatureView {
-    const char* callable;
-    const Param* params;
-    std::size_t count;
-    bool varargs;
+  const char* callable;
+  const Param* params;
+  std::size_t count;
+  bool varargs;
 };
 
 // Shared implementation of both entry points; fills out[0..count) and the
 // extra span. Throws PythonError.
-void parse_vector(const SignatureView& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                  PyObject** out, PyObject* const** extra, Py_ssize_t* extra_count);
+void parse_vector(const SignatureView& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject** out,
+                  PyObject* const** extra, Py_ssize_t* extra_count);
 void parse_tuple_dict(const SignatureView& sig, PyObject* args, PyObject* kwargs, PyObject** out, PyRef* keep,
                       PyObject* const** extra, Py_ssize_t* extra_count);
 
 template <std::size_t N>
 SignatureView view(const Signature<N>& sig) noexcept {
-    return {sig.callable, sig.params.data(), N, sig.varargs};
+  return {sig.callable, sig.params.data(), N, sig.varargs};
 }
 
 }  // namespace detail
@@ -102,18 +102,18 @@ SignatureView view(const Signature<N>& sig) noexcept {
 // vectorcall flag; the trampolines do that).
 template <std::size_t N>
 Arguments<N> parse_fastcall(const Signature<N>& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    Arguments<N> out;
-    detail::parse_vector(detail::view(sig), args, nargs, kwnames, out.values.data(), &out.extra, &out.extra_count);
-    return out;
+  Arguments<N> out;
+  detail::parse_vector(detail::view(sig), args, nargs, kwnames, out.values.data(), &out.extra, &out.extra_count);
+  return out;
 }
 
 // For tp_new and METH_VARARGS | METH_KEYWORDS bodies (kwargs may be NULL).
 template <std::size_t N>
 Arguments<N> parse_tuple_dict(const Signature<N>& sig, PyObject* args, PyObject* kwargs) {
-    Arguments<N> out;
-    detail::parse_tuple_dict(detail::view(sig), args, kwargs, out.values.data(), out.keep.data(), &out.extra,
-                             &out.extra_count);
-    return out;
+  Arguments<N> out;
+  detail::parse_tuple_dict(detail::view(sig), args, kwargs, out.values.data(), out.keep.data(), &out.extra,
+                           &out.extra_count);
+  return out;
 }
 
 // Conversions of a parsed value. A value of the wrong type raises

@@ -38,12 +38,12 @@ inline constexpr const char* kPanicText = "uncaught panic at ffi boundary";
 
 // Throws PythonError when a C API call returned NULL / -1.
 inline PyObject* check(PyObject* result) {
-    if (result == nullptr) throw PythonError{};
-    return result;
+  if (result == nullptr) throw PythonError{};
+  return result;
 }
 inline int check(int status) {
-    if (status < 0) throw PythonError{};
-    return status;
+  if (status < 0) throw PythonError{};
+  return status;
 }
 
 // Sets `type` with `message` (UTF-8) and throws PythonError.

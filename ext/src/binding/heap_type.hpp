@@ -32,13 +32,13 @@ namespace tessolin::py {
 
 template <class T>
 struct Instance {
-    PyObject ob_base;
-    T value;
+  PyObject ob_base;
+  T value;
 };
 
 template <class T>
 T& payload(PyObject* self) noexcept {
-    return reinterpret_cast<Instance<T>*>(self)->value;
+  return reinterpret_cast<Instance<T>*>(self)->value;
 }
 
 // Creates a heap type; `module` (may be null) becomes the type's defining
@@ -50,15 +50,15 @@ PyRef create_heap_type(PyType_Spec* spec, PyObject* module = nullptr, PyObject* 
 // `value` is then left as it was.
 template <class T>
 PyRef new_instance(PyTypeObject* type, T&& value) {
-    static_assert(std::is_nothrow_move_constructible_v<std::remove_cvref_t<T>>,
-                  "a payload must be nothrow move constructible");
-    using U = std::remove_cvref_t<T>;
-    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-    if (alloc == nullptr) alloc = PyType_GenericAlloc;
-    PyObject* obj = alloc(type, 0);
-    if (obj == nullptr) throw PythonError{};
-    ::new (static_cast<void*>(&reinterpret_cast<Instance<U>*>(obj)->value)) U(std::move(value));
-    return PyRef::steal(obj);
+  static_assert(std::is_nothrow_move_constructible_v<std::remove_cvref_t<T>>,
+                "a payload must be nothrow move constructible");
+  using U = std::remove_cvref_t<T>;
+  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+  if (alloc == nullptr) alloc = PyType_GenericAlloc;
+  PyObject* obj = alloc(type, 0);
+  if (obj == nullptr) throw PythonError{};
+  ::new (static_cast<void*>(&reinterpret_cast<Instance<U>*>(obj)->value)) U(std::move(value));
+  return PyRef::steal(obj);
 }
 
 // Py_tp_dealloc for Instance<T>: untracks a GC object, clears weak
@@ -66,13 +66,13 @@ PyRef new_instance(PyTypeObject* type, T&& value) {
 // reference the instance held on its heap type.
 template <class T>
 void dealloc_instance(PyObject* self) noexcept {
-    PyTypeObject* type = Py_TYPE(self);
-    if (PyType_HasFeature(type, Py_TPFLAGS_HAVE_GC)) PyObject_GC_UnTrack(self);
-    if (PyType_HasFeature(type, Py_TPFLAGS_MANAGED_WEAKREF)) PyObject_ClearWeakRefs(self);
-    payload<T>(self).~T();
-    auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
-    free_fn(self);
-    Py_DECREF(type);
+  PyTypeObject* type = Py_TYPE(self);
+  if (PyType_HasFeature(type, Py_TPFLAGS_HAVE_GC)) PyObject_GC_UnTrack(self);
+  if (PyType_HasFeature(type, Py_TPFLAGS_MANAGED_WEAKREF)) PyObject_ClearWeakRefs(self);
+  payload<T>(self).~T();
+  auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+  free_fn(self);
+  Py_DECREF(type);
 }
 
 }  // namespace tessolin::py

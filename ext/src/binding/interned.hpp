@@ -17,18 +17,18 @@ namespace tessolin::py {
 
 class InternedName {
  public:
-    explicit constexpr InternedName(const char* text) noexcept : text_(text) {}
-    InternedName(const InternedName&) = delete;
-    InternedName& operator=(const InternedName&) = delete;
+  explicit constexpr InternedName(const char* text) noexcept : text_(text) {}
+  InternedName(const InternedName&) = delete;
+  InternedName& operator=(const InternedName&) = delete;
 
-    PyObject* get() {
-        return cell_.get([this] { return PyRef::check(PyUnicode_InternFromString(text_)); }).get();
-    }
-    const char* text() const noexcept { return text_; }
+  PyObject* get() {
+    return cell_.get([this] { return PyRef::check(PyUnicode_InternFromString(text_)); }).get();
+  }
+  const char* text() const noexcept { return text_; }
 
  private:
-    const char* text_;
-    OnceCell<PyRef> cell_;
+  const char* text_;
+  OnceCell<PyRef> cell_;
 };
 
 }  // namespace tessolin::py

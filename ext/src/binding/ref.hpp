@@ -26,54 +26,54 @@ namespace tessolin::py {
 
 class PyRef {
  public:
-    constexpr PyRef() noexcept = default;
-    constexpr PyRef(std::nullptr_t) noexcept {}
+  constexpr PyRef() noexcept = default;
+  constexpr PyRef(std::nullptr_t) noexcept {}
 
-    // Takes over a new reference (may be null).
-    static PyRef steal(PyObject* obj) noexcept { return PyRef(obj); }
-    // Adds a strong reference to a borrowed object (may be null).
-    static PyRef borrow(PyObject* obj) noexcept { return PyRef(Py_XNewRef(obj)); }
-    // Takes over the result of a C API call that returns a new reference or
-    // NULL with an exception set; throws PythonError on NULL.
-    static PyRef check(PyObject* result) {
-        if (result == nullptr) throw PythonError{};
-        return PyRef(result);
-    }
+  // Takes over a new reference (may be null).
+  static PyRef steal(PyObject* obj) noexcept { return PyRef(obj); }
+  // Adds a strong reference to a borrowed object (may be null).
+  static PyRef borrow(PyObject* obj) noexcept { return PyRef(Py_XNewRef(obj)); }
+  // Takes over the result of a C API call that returns a new reference or
+  // NULL with an exception set; throws PythonError on NULL.
+  static PyRef check(PyObject* result) {
+    if (result == nullptr) throw PythonError{};
+    return PyRef(result);
+  }
 
-    PyRef(PyRef&& other) noexcept : obj_(other.obj_) { other.obj_ = nullptr; }
-    PyRef& operator=(PyRef&& other) noexcept {
-        if (this != &other) {
-            PyObject* old = obj_;
-            obj_ = other.obj_;
-            other.obj_ = nullptr;
-            Py_XDECREF(old);
-        }
-        return *this;
+  PyRef(PyRef&& other) noexcept : obj_(other.obj_) { other.obj_ = nullptr; }
+  PyRef& operator=(PyRef&& other) noexcept {
+    if (this != &other) {
+      PyObject* old = obj_;
+      obj_ = other.obj_;
+      other.obj_ = nullptr;
+      Py_XDECREF(old);
     }
-    PyRef(const PyRef&) = delete;
-    PyRef& operator=(const PyRef&) = delete;
-    ~PyRef() { Py_XDECREF(obj_); }
+    return *this;
+  }
+  PyRef(const PyRef&) = delete;
+  PyRef& operator=(const PyRef&) = delete;
+  ~PyRef() { Py_XDECREF(obj_); }
 
-    PyObject* get() const noexcept { return obj_; }
-    explicit operator bool() const noexcept { return obj_ != nullptr; }
-    // Gives the reference away (for returning to CPython or for a "steals"
-    // API such as PyTuple_SET_ITEM).
-    [[nodiscard]] PyObject* release() noexcept {
-        PyObject* obj = obj_;
-        obj_ = nullptr;
-        return obj;
-    }
-    // A second strong reference to the same object.
-    PyRef dup() const noexcept { return borrow(obj_); }
-    void reset() noexcept {
-        PyObject* old = obj_;
-        obj_ = nullptr;
-        Py_XDECREF(old);
-    }
+  PyObject* get() const noexcept { return obj_; }
+  explicit operator bool() const noexcept { return obj_ != nullptr; }
+  // Gives the reference away (for returning to CPython or for a "steals"
+  // API such as PyTuple_SET_ITEM).
+  [[nodiscard]] PyObject* release() noexcept {
+    PyObject* obj = obj_;
+    obj_ = nullptr;
+    return obj;
+  }
+  // A second strong reference to the same object.
+  PyRef dup() const noexcept { return borrow(obj_); }
+  void reset() noexcept {
+    PyObject* old = obj_;
+    obj_ = nullptr;
+    Py_XDECREF(old);
+  }
 
  private:
-    explicit PyRef(PyObject* obj) noexcept : obj_(obj) {}
-    PyObject* obj_ = nullptr;
+  explicit PyRef(PyObject* obj) noexcept : obj_(obj) {}
+  PyObject* obj_ = nullptr;
 };
 
 }  // namespace tessolin::py

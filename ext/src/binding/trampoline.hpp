@@ -56,99 +56,98 @@ namespace tessolin::py {
 // the call answers `failure` (NULL or -1) instead.
 template <class R, class F>
 R guarded(R failure, F&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        restore_error_from_current_exception();
-        return failure;
-    }
+  try {
+    return body();
+  } catch (...) {
+    restore_error_from_current_exception();
+    return failure;
+  }
 }
 
 template <auto Body>
 PyObject* method_noargs(PyObject* self, PyObject* /*unused*/) noexcept {
-    return guarded<PyObject*>(nullptr, [&] { return Body(self).release(); });
+  return guarded<PyObject*>(nullptr, [&] { return Body(self).release(); });
 }
 
 template <auto Body>
 PyObject* method_o(PyObject* self, PyObject* arg) noexcept {
-    return guarded<PyObject*>(nullptr, [&] { return Body(self, arg).release(); });
+  return guarded<PyObject*>(nullptr, [&] { return Body(self, arg).release(); });
 }
 
 template <auto Body>
 PyObject* method_fastcall(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) noexcept {
-    return guarded<PyObject*>(nullptr,
-                              [&] { return Body(self, args, PyVectorcall_NARGS(nargsf), kwnames).release(); });
+  return guarded<PyObject*>(nullptr, [&] { return Body(self, args, PyVectorcall_NARGS(nargsf), kwnames).release(); });
 }
 
 template <auto Body>
 PyObject* method_varargs(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded<PyObject*>(nullptr, [&] { return Body(self, args, kwargs).release(); });
+  return guarded<PyObject*>(nullptr, [&] { return Body(self, args, kwargs).release(); });
 }
 
 template <auto Body>
 PyObject* slot_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-    return guarded<PyObject*>(nullptr, [&] { return Body(type, args, kwargs).release(); });
+  return guarded<PyObject*>(nullptr, [&] { return Body(type, args, kwargs).release(); });
 }
 
 template <auto Body>
 PyObject* slot_repr(PyObject* self) noexcept {
-    return guarded<PyObject*>(nullptr, [&] { return Body(self).release(); });
+  return guarded<PyObject*>(nullptr, [&] { return Body(self).release(); });
 }
 
 template <auto Body>
 Py_hash_t slot_hash(PyObject* self) noexcept {
-    return guarded<Py_hash_t>(-1, [&] {
-        Py_hash_t h = Body(self);
-        return h == -1 ? Py_hash_t{-2} : h;
-    });
+  return guarded<Py_hash_t>(-1, [&] {
+    Py_hash_t h = Body(self);
+    return h == -1 ? Py_hash_t{-2} : h;
+  });
 }
 
 template <auto Body>
 PyObject* slot_richcompare(PyObject* self, PyObject* other, int op) noexcept {
-    return guarded<PyObject*>(nullptr, [&] { return Body(self, other, op).release(); });
+  return guarded<PyObject*>(nullptr, [&] { return Body(self, other, op).release(); });
 }
 
 template <auto Body>
 int slot_contains(PyObject* self, PyObject* item) noexcept {
-    return guarded<int>(-1, [&] { return Body(self, item) ? 1 : 0; });
+  return guarded<int>(-1, [&] { return Body(self, item) ? 1 : 0; });
 }
 
 template <auto Body>
 PyObject* slot_binary(PyObject* left, PyObject* right) noexcept {
-    return guarded<PyObject*>(nullptr, [&] { return Body(left, right).release(); });
+  return guarded<PyObject*>(nullptr, [&] { return Body(left, right).release(); });
 }
 
 template <auto Body>
 int slot_exec(PyObject* module) noexcept {
-    return guarded<int>(-1, [&] {
-        Body(module);
-        return 0;
-    });
+  return guarded<int>(-1, [&] {
+    Body(module);
+    return 0;
+  });
 }
 
 template <auto Body>
 int slot_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
-    static_assert(noexcept(Body(self, visit, arg)), "a traverse body must be noexcept");
-    Py_VISIT(Py_TYPE(self));
-    return Body(self, visit, arg);
+  static_assert(noexcept(Body(self, visit, arg)), "a traverse body must be noexcept");
+  Py_VISIT(Py_TYPE(self));
+  return Body(self, visit, arg);
 }
 
 template <auto Body>
 int slot_clear(PyObject* self) noexcept {
-    static_assert(noexcept(Body(self)), "a clear body must be noexcept");
-    Body(self);
-    return 0;
+  static_assert(noexcept(Body(self)), "a clear body must be noexcept");
+  Body(self);
+  return 0;
 }
 
 // A PyMethodDef for a trampoline of any of the method_* shapes.
 template <class Fn>
 PyMethodDef method_def(const char* name, Fn* fn, int flags, const char* doc) noexcept {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(fn)), flags, doc};
+  return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(fn)), flags, doc};
 }
 
 template <class Fn>
 PyType_Slot type_slot(int slot, Fn* fn) noexcept {
-    return {slot, reinterpret_cast<void*>(fn)};
+  return {slot, reinterpret_cast<void*>(fn)};
 }
 
 }  // namespace tessolin::py

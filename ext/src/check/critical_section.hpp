@@ -8,32 +8,32 @@ namespace tessolin::check {
 
 class CriticalSection {
  public:
-    explicit CriticalSection(PyObject* obj) noexcept {
+  explicit CriticalSection(PyObject* obj) noexcept {
 #ifdef Py_GIL_DISABLED
-        PyCriticalSection_Begin(&section_, obj);
+    PyCriticalSection_Begin(&section_, obj);
 #else
-        (void)obj;
+    (void)obj;
 #endif
-    }
-    ~CriticalSection() { leave(); }
-    CriticalSection(const CriticalSection&) = delete;
-    CriticalSection& operator=(const CriticalSection&) = delete;
+  }
+  ~CriticalSection() { leave(); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
 
-    // Ends the section early; the destructor then does nothing.
-    void leave() noexcept {
-        if (held_) {
-            held_ = false;
+  // Ends the section early; the destructor then does nothing.
+  void leave() noexcept {
+    if (held_) {
+      held_ = false;
 #ifdef Py_GIL_DISABLED
-            PyCriticalSection_End(&section_);
+      PyCriticalSection_End(&section_);
 #endif
-        }
     }
+  }
 
  private:
 #ifdef Py_GIL_DISABLED
-    PyCriticalSection section_;
+  PyCriticalSection section_;
 #endif
-    bool held_ = true;
+  bool held_ = true;
 };
 
 }  // namespace tessolin::check

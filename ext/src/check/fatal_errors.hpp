@@ -28,9 +28,9 @@ void absorb_pending_error(const WalkShared& shared) noexcept;
 // The fold of a check's result: 1 -> true, 0 -> false, -1 (exception
 // pending) -> false after absorb_pending_error.
 inline bool fold_check_result(int result, const WalkShared& shared) noexcept {
-    if (result > 0) return true;
-    if (result < 0) absorb_pending_error(shared);
-    return false;
+  if (result > 0) return true;
+  if (result < 0) absorb_pending_error(shared);
+  return false;
 }
 
 // Drops the pending exception, whatever it is: only for the few reads whose

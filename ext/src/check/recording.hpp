@@ -38,17 +38,17 @@ py::Violation make_key_violation(const std::vector<py::PathSegment>& path, py::P
 // Pushes a path step in collecting modes and pops it on scope exit.
 class PathStep {
  public:
-    PathStep(const WalkContext& ctx, py::PathSegment step) : path_(ctx.collecting() ? ctx.path : nullptr) {
-        if (path_) path_->push_back(std::move(step));
-    }
-    ~PathStep() {
-        if (path_) path_->pop_back();
-    }
-    PathStep(const PathStep&) = delete;
-    PathStep& operator=(const PathStep&) = delete;
+  PathStep(const WalkContext& ctx, py::PathSegment step) : path_(ctx.collecting() ? ctx.path : nullptr) {
+    if (path_) path_->push_back(std::move(step));
+  }
+  ~PathStep() {
+    if (path_) path_->pop_back();
+  }
+  PathStep(const PathStep&) = delete;
+  PathStep& operator=(const PathStep&) = delete;
 
  private:
-    std::vector<py::PathSegment>* path_;
+  std::vector<py::PathSegment>* path_;
 };
 
 }  // namespace tessolin::check

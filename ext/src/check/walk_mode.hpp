@@ -7,9 +7,9 @@
 namespace tessolin::check {
 
 enum class WalkMode : uint8_t {
-    CollectAll = 0,  // every independent failure is recorded
-    FailFast = 1,    // loops stop at their first failure; violations recorded
-    Membership = 2,  // nothing recorded, no path steps, first failure ends it
+  CollectAll = 0,  // every independent failure is recorded
+  FailFast = 1,    // loops stop at their first failure; violations recorded
+  Membership = 2,  // nothing recorded, no path steps, first failure ends it
 };
 
 inline constexpr bool collects(WalkMode mode) noexcept { return static_cast<uint8_t>(mode) < 2; }

@@ -80,10 +80,8 @@ class HeightScope {
 };
 
 bool is_builtin_origin(PyObject* origin) noexcept {
-  return origin == reinterpret_cast<PyObject*>(&PyList_Type) ||
-         origin == reinterpret_cast<PyObject*>(&PyTuple_Type) ||
-         origin == reinterpret_cast<PyObject*>(&PyDict_Type) ||
-         origin == reinterpret_cast<PyObject*>(&PySet_Type) ||
+  return origin == reinterpret_cast<PyObject*>(&PyList_Type) || origin == reinterpret_cast<PyObject*>(&PyTuple_Type) ||
+         origin == reinterpret_cast<PyObject*>(&PyDict_Type) || origin == reinterpret_cast<PyObject*>(&PySet_Type) ||
          origin == reinterpret_cast<PyObject*>(&PyFrozenSet_Type);
 }
 
@@ -126,8 +124,9 @@ ir::SchemaNode compile_without_origin(CompileContext& ctx, PyObject* x, const Ty
   }
   if (PyList_Check(x)) return compile_list_literal(ctx, x);
   if (PyTuple_Check(x)) {
-    refuse("a tuple literal is not a schema; write a fixed-length tuple as tuple[A, B] (the list literal [A, B] "
-           "is the fixed-length list)");
+    refuse(
+        "a tuple literal is not a schema; write a fixed-length tuple as tuple[A, B] (the list literal [A, B] "
+        "is the fixed-length list)");
   }
   if (PyObject_TypeCheck(x, &PySet_Type)) refuse("a set literal is not a schema; write a set as set[T]");
   if (PyObject_TypeCheck(x, &PyFrozenSet_Type)) {
@@ -231,8 +230,7 @@ bool is_ellipsis(PyObject* x) noexcept {
 
 bool is_qualifier(PyObject* x) {
   const TypingHandles& h = py::typing_handles();
-  return TypingHandles::is(h.required, x) || TypingHandles::is(h.not_required, x) ||
-         TypingHandles::is(h.read_only, x);
+  return TypingHandles::is(h.required, x) || TypingHandles::is(h.not_required, x) || TypingHandles::is(h.read_only, x);
 }
 
 SequencePayload sequence_payload(std::vector<ir::SchemaNode> prefix, ir::SchemaNode tail) {

@@ -16,8 +16,8 @@ enum class KeyTag : uint8_t { Identity = 0, None = 1, Bool = 2, Int = 3, Float =
 
 struct ConstantKey {
   KeyTag tag = KeyTag::Identity;
-  uint64_t word = 0;   // address, bool, int or float bits
-  std::string bytes;   // Str and Bytes only
+  uint64_t word = 0;  // address, bool, int or float bits
+  std::string bytes;  // Str and Bytes only
 
   friend bool operator==(const ConstantKey& a, const ConstantKey& b) noexcept {
     return a.tag == b.tag && a.word == b.word && a.bytes == b.bytes;
@@ -38,9 +38,7 @@ struct ConstantKeyHash {
   }
 };
 
-ConstantKey identity_key(PyObject* obj) noexcept {
-  return {KeyTag::Identity, reinterpret_cast<uintptr_t>(obj), {}};
-}
+ConstantKey identity_key(PyObject* obj) noexcept { return {KeyTag::Identity, reinterpret_cast<uintptr_t>(obj), {}}; }
 
 // Exact types only: instances of subclasses (an int-valued enum member, a
 // str subclass) share only with themselves.

@@ -38,9 +38,7 @@ class ConstantsPool {
   uint64_t intern_constant(PyObject* obj);
 
   // Borrowed object at `index`, or nullptr when out of range.
-  PyObject* get(uint64_t index) const noexcept {
-    return index < objects_.size() ? objects_[index].get() : nullptr;
-  }
+  PyObject* get(uint64_t index) const noexcept { return index < objects_.size() ? objects_[index].get() : nullptr; }
   uint64_t size() const noexcept { return objects_.size(); }
   std::span<const py::PyRef> objects() const noexcept { return objects_; }
 

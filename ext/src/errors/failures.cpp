@@ -27,67 +27,67 @@ constexpr const char* kFailuresDoc =
 constinit InternedName kFailuresName{"_failures"};
 
 PyRef make_failures_type() {
-    static PyType_Slot slots[] = {
-        type_slot(Py_tp_dealloc, &dealloc_instance<FailuresData>),
-        {Py_tp_doc, const_cast<char*>(kFailuresDoc)},
-        {0, nullptr},
-    };
-    static PyType_Spec spec = {
-        "tessolin.Failures",
-        static_cast<int>(sizeof(Instance<FailuresData>)),
-        0,
-        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
-        slots,
-    };
-    try {
-        return create_heap_type(&spec);
-    } catch (const PythonError&) {
-        PyRef exc = fetch_error();
-        std::string text = "could not create the Failures type";
-        if (PyRef s = PyRef::steal(exc ? PyObject_Str(exc.get()) : nullptr)) {
-            if (const char* utf8 = PyUnicode_AsUTF8AndSize(s.get(), nullptr)) text.append(": ").append(utf8);
-        }
-        PyErr_Clear();
-        throw InternalError(text);
+  static PyType_Slot slots[] = {
+      type_slot(Py_tp_dealloc, &dealloc_instance<FailuresData>),
+      {Py_tp_doc, const_cast<char*>(kFailuresDoc)},
+      {0, nullptr},
+  };
+  static PyType_Spec spec = {
+      "tessolin.Failures",
+      static_cast<int>(sizeof(Instance<FailuresData>)),
+      0,
+      Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+      slots,
+  };
+  try {
+    return create_heap_type(&spec);
+  } catch (const PythonError&) {
+    PyRef exc = fetch_error();
+    std::string text = "could not create the Failures type";
+    if (PyRef s = PyRef::steal(exc ? PyObject_Str(exc.get()) : nullptr)) {
+      if (const char* utf8 = PyUnicode_AsUTF8AndSize(s.get(), nullptr)) text.append(": ").append(utf8);
     }
+    PyErr_Clear();
+    throw InternalError(text);
+  }
 }
 
 }  // namespace
 
 PyTypeObject* failures_type() {
-    static constinit OnceCell<PyRef> cell;
-    return reinterpret_cast<PyTypeObject*>(cell.get(make_failures_type).get());
+  static constinit OnceCell<PyRef> cell;
+  return reinterpret_cast<PyTypeObject*>(cell.get(make_failures_type).get());
 }
 
 const FailuresData* failures_data(PyObject* obj) noexcept {
-    PyTypeObject* type = nullptr;
-    try {
-        type = failures_type();
-    } catch (...) {
-        return nullptr;  // no type, so no instance of it exists
-    }
-    if (!PyObject_TypeCheck(obj, type)) return nullptr;
-    return &payload<FailuresData>(obj);
+  PyTypeObject* type = nullptr;
+  try {
+    type = failures_type();
+  } catch (...) {
+    return nullptr;  // no type, so no instance of it exists
+  }
+  if (!PyObject_TypeCheck(obj, type)) return nullptr;
+  return &payload<FailuresData>(obj);
 }
 
 PyRef build_validation_error(std::vector<Violation>&& violations) {
-    PyRef message = text_to_str(validation_error_message(violations));
-    PyRef error = PyRef::check(PyObject_CallOneArg(validation_error_type(), message.get()));
-    PyRef failures = new_instance(failures_type(), FailuresData{std::move(violations)});
-    check(PyObject_SetAttr(error.get(), kFailuresName.get(), failures.get()));
-    return error;
+  PyRef message = text_to_str(validation_error_message(violations));
+  PyRef error = PyRef::check(PyObject_CallOneArg(validation_error_type(), message.get()));
+  PyRef failures = new_instance(failures_type(), FailuresData{std::move(violations)});
+  check(PyObject_SetAttr(error.get(), kFailuresName.get(), failures.get()));
+  return error;
 }
 
 void raise_validation_error(std::vector<Violation>&& violations) {
-    PyRef error = build_validation_error(std::move(violations));
-    restore_error(std::move(error));
-    throw PythonError{};
+  PyRef error = build_validation_error(std::move(violations));
+  restore_error(std::move(error));
+  throw PythonError{};
 }
 
 PyRef json_invalid_error(std::string_view parser_text) {
-    std::vector<Violation> one;
-    one.push_back(Violation{{}, "valid JSON", shorten_text(parser_text), "json_invalid"});
-    return build_validation_error(std::move(one));
+  std::vector<Violation> one;
+  one.push_back(Violation{{}, "valid JSON", shorten_text(parser_text), "json_invalid"});
+  return build_validation_error(std::move(one));
 }
 
 }  // namespace tessolin::py

@@ -14,7 +14,7 @@ namespace tessolin::py {
 
 // Instance data of a Failures object; never changed after it is made.
 struct FailuresData {
-    std::vector<Violation> violations;
+  std::vector<Violation> violations;
 };
 
 // The Failures class ("tessolin.Failures"), made once per process. A failure

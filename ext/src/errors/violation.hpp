@@ -12,10 +12,10 @@
 namespace tessolin::py {
 
 struct Violation {
-    std::vector<PathSegment> path;  // outermost step first; empty: the value itself
-    std::string expected;           // what the schema asked for there (UTF-8)
-    std::string value;              // the offending value as rendered (at most 80 chars + "...")
-    const char* code;               // a fixed error code, static text: "int_type", ...
+  std::vector<PathSegment> path;  // outermost step first; empty: the value itself
+  std::string expected;           // what the schema asked for there (UTF-8)
+  std::string value;              // the offending value as rendered (at most 80 chars + "...")
+  const char* code;               // a fixed error code, static text: "int_type", ...
 };
 
 // Stands in for the first violation of an empty list: empty path, expected

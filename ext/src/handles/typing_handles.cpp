@@ -9,9 +9,7 @@ namespace {
 
 PyRef import(const char* name) { return PyRef::check(PyImport_ImportModule(name)); }
 
-PyRef required_attr(PyObject* module, const char* name) {
-  return PyRef::check(PyObject_GetAttrString(module, name));
-}
+PyRef required_attr(PyObject* module, const char* name) { return PyRef::check(PyObject_GetAttrString(module, name)); }
 
 // Any exception of the look-up means absent.
 PyRef optional_attr(PyObject* module, const char* name) noexcept {
@@ -75,8 +73,8 @@ const TypingHandles& typing_handles() {
 }
 
 BuiltinContainerAttributes builtin_container_types(const char* name) {
-  PyTypeObject* types[] = {&PyList_Type,   &PyTuple_Type,     &PyUnicode_Type, &PyBytes_Type,
-                           &PySet_Type,    &PyFrozenSet_Type, &PyDict_Type};
+  PyTypeObject* types[] = {&PyList_Type, &PyTuple_Type,     &PyUnicode_Type, &PyBytes_Type,
+                           &PySet_Type,  &PyFrozenSet_Type, &PyDict_Type};
   BuiltinContainerAttributes out;
   for (size_t i = 0; i < out.size(); ++i) {
     out[i] = PyRef::check(PyObject_GetAttrString(reinterpret_cast<PyObject*>(types[i]), name));

@@ -19,12 +19,11 @@ struct TypingHandles {
   // that order.
   std::vector<PyRef> typing_constructs;
   // Required: the load fails without them.
-  PyRef any, union_form, optional, union_type, literal, get_origin, get_args, get_type_hints, object,
-      enum_class, callable, ellipsis;
+  PyRef any, union_form, optional, union_type, literal, get_origin, get_args, get_type_hints, object, enum_class,
+      callable, ellipsis;
   // May be absent (empty) on the running Python; an absent handle matches
   // nothing.
-  PyRef never, no_extra_items, no_return, type_alias_type, forward_ref, required, not_required, read_only,
-      unpack;
+  PyRef never, no_extra_items, no_return, type_alias_type, forward_ref, required, not_required, read_only, unpack;
 
   // Identity with a handle that may be absent.
   static bool is(const PyRef& handle, PyObject* x) noexcept { return handle && handle.get() == x; }

@@ -11,16 +11,16 @@
 namespace tessolin::py {
 
 enum class JsonInputClass : unsigned char {
-    Text,         // `text` views the document
-    Undecodable,  // a str holding a lone surrogate; no exception pending
-    WrongType,    // neither str nor bytes; no exception pending
-    Failed,       // the UTF-8 form of a str could not be made for another
-                  // reason (memory); that exception is pending
+  Text,         // `text` views the document
+  Undecodable,  // a str holding a lone surrogate; no exception pending
+  WrongType,    // neither str nor bytes; no exception pending
+  Failed,       // the UTF-8 form of a str could not be made for another
+                // reason (memory); that exception is pending
 };
 
 struct JsonInputText {
-    JsonInputClass kind;
-    std::string_view text;  // valid while `data` lives (immutable buffers)
+  JsonInputClass kind;
+  std::string_view text;  // valid while `data` lives (immutable buffers)
 };
 
 // Classifies `data` (borrowed; the view lives as long as it does).

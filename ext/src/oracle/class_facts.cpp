@@ -45,9 +45,9 @@ struct BaseProbe {
 
 // Probe order: bool-based classes report int, as bool subclasses int.
 const BaseProbe kProbes[] = {
-    {&PyLong_Type, SlotKind::Int},       {&PyUnicode_Type, SlotKind::Str}, {&PyBytes_Type, SlotKind::Bytes},
-    {&PyFloat_Type, SlotKind::Float},    {&PyTuple_Type, SlotKind::Tuple}, {&PyFrozenSet_Type, SlotKind::FrozenSet},
-    {&PyList_Type, SlotKind::List},      {&PySet_Type, SlotKind::Set},     {&PyDict_Type, SlotKind::Dict},
+    {&PyLong_Type, SlotKind::Int},    {&PyUnicode_Type, SlotKind::Str}, {&PyBytes_Type, SlotKind::Bytes},
+    {&PyFloat_Type, SlotKind::Float}, {&PyTuple_Type, SlotKind::Tuple}, {&PyFrozenSet_Type, SlotKind::FrozenSet},
+    {&PyList_Type, SlotKind::List},   {&PySet_Type, SlotKind::Set},     {&PyDict_Type, SlotKind::Dict},
 };
 
 }  // namespace

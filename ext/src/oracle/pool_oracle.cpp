@@ -82,9 +82,7 @@ OracleAnswer yes_no(bool b) noexcept { return b ? OracleAnswer::Yes : OracleAnsw
 
 // Whether the set (type(x), x) keys can stand for x's equality: a builtin
 // scalar, or a value whose class compares by identity.
-bool keyable(PyObject* x) noexcept {
-  return scalar_kind_of(x) != SlotKind::Unknown || has_identity_eq(type_of(x));
-}
+bool keyable(PyObject* x) noexcept { return scalar_kind_of(x) != SlotKind::Unknown || has_identity_eq(type_of(x)); }
 
 PyRef typed_key(PyObject* x) { return PyRef::check(PyTuple_Pack(2, type_of(x), x)); }
 
@@ -220,8 +218,7 @@ OracleAnswer PoolOracle::decide_subset(const SchemaNode& a, const SchemaNode& b)
     if (other == nullptr || !is_class(cls)) return OracleAnswer::Undecided;
     if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
     if (has_standard_class_hooks(type_of(other)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
-    return answer_or(OracleAnswer::Undecided,
-                     [&] { return yes_no(py::check(PyObject_IsSubclass(cls, other)) == 1); });
+    return answer_or(OracleAnswer::Undecided, [&] { return yes_no(py::check(PyObject_IsSubclass(cls, other)) == 1); });
   }
   if (!is_class(cls)) return OracleAnswer::Undecided;
   return enum_members_within(cls, b);
@@ -337,8 +334,7 @@ OracleAnswer PoolOracle::builtin_within_class(SlotKind kind, uint64_t i) {
   if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
   PyObject* builtin = builtin_class_of(kind);
   if (builtin == nullptr) return OracleAnswer::Undecided;
-  return answer_or(OracleAnswer::Undecided,
-                   [&] { return yes_no(py::check(PyObject_IsSubclass(builtin, cls)) == 1); });
+  return answer_or(OracleAnswer::Undecided, [&] { return yes_no(py::check(PyObject_IsSubclass(builtin, cls)) == 1); });
 }
 
 }  // namespace tessolin::oracle

@@ -44,9 +44,7 @@ class PoolOracle final : public ir::Oracle {
 
  private:
   // Borrowed constant i, nullptr when i lies outside the pool.
-  PyObject* constant(uint64_t i) const noexcept {
-    return i < constants_.size() ? constants_[i].get() : nullptr;
-  }
+  PyObject* constant(uint64_t i) const noexcept { return i < constants_.size() ? constants_[i].get() : nullptr; }
   ir::LiteralValue literal_value_of(uint64_t i);
   ir::ClassAnswer class_answer_of(PyObject* cls);
   uint32_t class_id_of(PyObject* cls);

@@ -101,9 +101,8 @@ ValidatorData finalise_schema(SchemaNode root, std::vector<PyRef> pool_objects, 
                       "schemas.");
   }
   if (kept.size() > ir::kMaxDefinitions) {
-    raise_value_error("schema holds too many recursive definitions: this validator has " +
-                      std::to_string(kept.size()) + " of them, past the limit of " +
-                      std::to_string(ir::kMaxDefinitions) +
+    raise_value_error("schema holds too many recursive definitions: this validator has " + std::to_string(kept.size()) +
+                      " of them, past the limit of " + std::to_string(ir::kMaxDefinitions) +
                       ". A validator with this many comes from chaining recursive schemas in an unbounded loop; "
                       "rendering or deciding it would risk a native stack overflow.");
   }

@@ -106,11 +106,9 @@ constexpr const char kIsEquivalentDoc[] =
 
 const PyMethodDef kRelationMethods[] = {
     method_def("is_empty", &method_noargs<&is_empty_body>, METH_NOARGS, kIsEmptyDoc),
-    method_def("is_subtype_of", &method_fastcall<&is_subtype_of_body>, METH_FASTCALL | METH_KEYWORDS,
-               kIsSubtypeOfDoc),
+    method_def("is_subtype_of", &method_fastcall<&is_subtype_of_body>, METH_FASTCALL | METH_KEYWORDS, kIsSubtypeOfDoc),
     method_def("relation_to", &method_fastcall<&relation_to_body>, METH_FASTCALL | METH_KEYWORDS, kRelationToDoc),
-    method_def("is_equivalent", &method_fastcall<&is_equivalent_body>, METH_FASTCALL | METH_KEYWORDS,
-               kIsEquivalentDoc),
+    method_def("is_equivalent", &method_fastcall<&is_equivalent_body>, METH_FASTCALL | METH_KEYWORDS, kIsEquivalentDoc),
 };
 
 }  // namespace

@@ -47,8 +47,7 @@ class SchemaEquality {
     if (a.kind() != b.kind()) return false;
     switch (a.kind()) {
       case NodeKind::Literal:
-      case NodeKind::Instance:
-        return constants_equal(pooled(pa_, a.number()), pooled(pb_, b.number()));
+      case NodeKind::Instance: return constants_equal(pooled(pa_, a.number()), pooled(pb_, b.number()));
       case NodeKind::Sequence: {
         if (a.flag() != b.flag() || a.prefix().size() != b.prefix().size()) return false;
         for (size_t i = 0; i < a.prefix().size(); ++i) {
@@ -57,10 +56,8 @@ class SchemaEquality {
         if (!a.tail() || !b.tail()) return !a.tail() && !b.tail();
         return equal(*a.tail(), *b.tail());
       }
-      case NodeKind::Collection:
-        return a.flag() == b.flag() && equal(*a.element(), *b.element());
-      case NodeKind::Complement:
-        return equal(*a.inner(), *b.inner());
+      case NodeKind::Collection: return a.flag() == b.flag() && equal(*a.element(), *b.element());
+      case NodeKind::Complement: return equal(*a.inner(), *b.inner());
       case NodeKind::Record:
         return fields_equal(a.fields(), b.fields()) &&
                matched(a.clauses(), b.clauses(), [this](const ir::CatchAll& x, const ir::CatchAll& y) {
@@ -70,14 +67,12 @@ class SchemaEquality {
       case NodeKind::Intersection:
         return matched(a.members(), b.members(),
                        [this](const SchemaNode& x, const SchemaNode& y) { return equal(x, y); });
-      case NodeKind::Object:
-        return fields_equal(a.attributes(), b.attributes());
+      case NodeKind::Object: return fields_equal(a.attributes(), b.attributes());
       case NodeKind::Refinement:
         return equal(*a.base(), *b.base()) &&
                matched(a.constraints(), b.constraints(),
                        [this](const ir::Constraint& x, const ir::Constraint& y) { return constraint_equal(x, y); });
-      default:
-        return ir::node_eq(a, b);
+      default: return ir::node_eq(a, b);
     }
   }
 
@@ -138,9 +133,7 @@ class SchemaHash {
     h.write_word(n.tag());
     switch (n.kind()) {
       case NodeKind::Literal:
-      case NodeKind::Instance:
-        constant(n.number(), h);
-        return;
+      case NodeKind::Instance: constant(n.number(), h); return;
       case NodeKind::Sequence:
         h.write_word(n.flag());
         h.write_word(n.prefix().size());
@@ -152,9 +145,7 @@ class SchemaHash {
         h.write_word(n.flag());
         node(*n.element(), h);
         return;
-      case NodeKind::Complement:
-        node(*n.inner(), h);
-        return;
+      case NodeKind::Complement: node(*n.inner(), h); return;
       case NodeKind::Record: {
         fields(n.fields(), h);
         h.write_word(n.clauses().size());
@@ -180,9 +171,7 @@ class SchemaHash {
         h.write_word(sum);
         return;
       }
-      case NodeKind::Object:
-        fields(n.attributes(), h);
-        return;
+      case NodeKind::Object: fields(n.attributes(), h); return;
       case NodeKind::Refinement: {
         node(*n.base(), h);
         h.write_word(n.constraints().size());
@@ -203,11 +192,8 @@ class SchemaHash {
         h.write_word(sum);
         return;
       }
-      case NodeKind::Reference:
-        h.write_word(n.number());
-        return;
-      default:
-        return;  // the leaves and Placeholder: the tag alone
+      case NodeKind::Reference: h.write_word(n.number()); return;
+      default: return;  // the leaves and Placeholder: the tag alone
     }
   }
 

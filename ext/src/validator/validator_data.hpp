@@ -54,7 +54,7 @@ class PrecomputeCell {
 
 // Immutable once an object holds it, apart from the one fill of the cell.
 struct ValidatorData {
-  std::vector<PyRef> pool_objects;         // the constants pool, by index
+  std::vector<PyRef> pool_objects;          // the constants pool, by index
   std::vector<ir::SchemaNode> definitions;  // bodies of Reference(n)
   ir::SchemaNode root;
   PrecomputeCell precompute;

@@ -15,8 +15,7 @@ namespace tessolin::py {
 
 namespace {
 
-constexpr const char* kValidatorDoc =
-    "Validator(schema, /)\n--\n\nA compiled, immutable schema validator.";
+constexpr const char* kValidatorDoc = "Validator(schema, /)\n--\n\nA compiled, immutable schema validator.";
 
 constexpr Signature<1> kNewSignature{"Validator.__new__()", {{{"schema", ParamKind::PositionalOnly, true}}}};
 

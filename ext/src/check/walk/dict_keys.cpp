@@ -8,93 +8,93 @@
 namespace tessolin::check {
 
 ClauseShape clause_shape(const ir::ClauseList& clauses) noexcept {
-    if (clauses.empty()) return ClauseShape::Closed;
-    if (clauses.size() == 1) {
-        const ir::CatchAll& c = clauses[0];
-        if (c.value.is(ir::NodeKind::Anything)) {
-            if (c.key.is(ir::NodeKind::Anything)) return ClauseShape::Open;
-            if (c.key.is(ir::NodeKind::Str)) return ClauseShape::StrKeys;
-        }
+  if (clauses.empty()) return ClauseShape::Closed;
+  if (clauses.size() == 1) {
+    const ir::CatchAll& c = clauses[0];
+    if (c.value.is(ir::NodeKind::Anything)) {
+      if (c.key.is(ir::NodeKind::Anything)) return ClauseShape::Open;
+      if (c.key.is(ir::NodeKind::Str)) return ClauseShape::StrKeys;
     }
-    return ClauseShape::General;
+  }
+  return ClauseShape::General;
 }
 
 std::optional<std::string_view> str_key_utf8(PyObject* key, const WalkShared& shared) {
-    if (!PyUnicode_Check(key)) return std::nullopt;
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(key, &size);
-    if (data == nullptr) {
-        absorb_pending_error(shared);
-        return std::nullopt;
-    }
-    std::string_view text(data, static_cast<size_t>(size));
-    if (PyUnicode_CheckExact(key)) return text;
-    // A subclass counts only when it behaves like the plain str in a dict.
-    py::PyRef plain = py::PyRef::steal(PyUnicode_FromStringAndSize(data, size));
-    if (!plain) {
-        absorb_pending_error(shared);
-        return std::nullopt;
-    }
-    Py_hash_t key_hash = PyObject_Hash(key);
-    if (key_hash == -1 && PyErr_Occurred()) {
-        absorb_pending_error(shared);
-        return std::nullopt;
-    }
-    if (key_hash != PyObject_Hash(plain.get())) return std::nullopt;
-    int equal = PyObject_RichCompareBool(key, plain.get(), Py_EQ);
-    if (equal < 0) {
-        absorb_pending_error(shared);
-        return std::nullopt;
-    }
-    if (equal == 0) return std::nullopt;
-    return text;
+  if (!PyUnicode_Check(key)) return std::nullopt;
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(key, &size);
+  if (data == nullptr) {
+    absorb_pending_error(shared);
+    return std::nullopt;
+  }
+  std::string_view text(data, static_cast<size_t>(size));
+  if (PyUnicode_CheckExact(key)) return text;
+  // A subclass counts only when it behaves like the plain str in a dict.
+  py::PyRef plain = py::PyRef::steal(PyUnicode_FromStringAndSize(data, size));
+  if (!plain) {
+    absorb_pending_error(shared);
+    return std::nullopt;
+  }
+  Py_hash_t key_hash = PyObject_Hash(key);
+  if (key_hash == -1 && PyErr_Occurred()) {
+    absorb_pending_error(shared);
+    return std::nullopt;
+  }
+  if (key_hash != PyObject_Hash(plain.get())) return std::nullopt;
+  int equal = PyObject_RichCompareBool(key, plain.get(), Py_EQ);
+  if (equal < 0) {
+    absorb_pending_error(shared);
+    return std::nullopt;
+  }
+  if (equal == 0) return std::nullopt;
+  return text;
 }
 
 bool is_declared_key(const RecordKeys* entry, const ir::FieldList& fields, std::string_view text) {
-    if (entry != nullptr) return entry->positions.find(text) != entry->positions.end();
-    for (const ir::RecordField& f : fields) {
-        if (f.name.view() == text) return true;
-    }
-    return false;
+  if (entry != nullptr) return entry->positions.find(text) != entry->positions.end();
+  for (const ir::RecordField& f : fields) {
+    if (f.name.view() == text) return true;
+  }
+  return false;
 }
 
 int keys_all_str_locked(PyObject* dict) noexcept {
-    const Py_ssize_t size0 = PyDict_GET_SIZE(dict);
-    Py_ssize_t pos = 0;
-    PyObject* key = nullptr;
-    PyObject* value = nullptr;
-    for (Py_ssize_t step = 0; step < size0; ++step) {
-        if (PyDict_GET_SIZE(dict) != size0) return 2;
-        if (!PyDict_Next(dict, &pos, &key, &value)) break;
-        if (!PyUnicode_Check(key)) return 1;
-    }
-    return PyDict_GET_SIZE(dict) == size0 ? 0 : 2;
+  const Py_ssize_t size0 = PyDict_GET_SIZE(dict);
+  Py_ssize_t pos = 0;
+  PyObject* key = nullptr;
+  PyObject* value = nullptr;
+  for (Py_ssize_t step = 0; step < size0; ++step) {
+    if (PyDict_GET_SIZE(dict) != size0) return 2;
+    if (!PyDict_Next(dict, &pos, &key, &value)) break;
+    if (!PyUnicode_Check(key)) return 1;
+  }
+  return PyDict_GET_SIZE(dict) == size0 ? 0 : 2;
 }
 
 py::PathSegment key_path_segment(PyObject* key, const WalkShared& shared) {
-    if (PyUnicode_Check(key)) {
-        Py_ssize_t size = 0;
-        const char* data = PyUnicode_AsUTF8AndSize(key, &size);
-        if (data == nullptr) {
-            absorb_pending_error(shared);
-            return py::PathSegment::key(std::string_view());
-        }
-        return py::PathSegment::key(std::string_view(data, static_cast<size_t>(size)));
+  if (PyUnicode_Check(key)) {
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(key, &size);
+    if (data == nullptr) {
+      absorb_pending_error(shared);
+      return py::PathSegment::key(std::string_view());
     }
-    if (PyLong_Check(key)) {
-        int overflow = 0;
-        long long v = PyLong_AsLongLongAndOverflow(key, &overflow);
-        if (overflow == 0 && !(v == -1 && PyErr_Occurred())) return py::PathSegment::int_key(static_cast<int64_t>(v));
-        if (PyErr_Occurred()) absorb_pending_error(shared);
-        py::PyRef text = py::PyRef::steal(PyObject_Str(key));
-        if (text) {
-            Py_ssize_t size = 0;
-            const char* data = PyUnicode_AsUTF8AndSize(text.get(), &size);
-            if (data != nullptr) return py::PathSegment::big_int_key(std::string(data, static_cast<size_t>(size)));
-        }
-        absorb_pending_error(shared);
+    return py::PathSegment::key(std::string_view(data, static_cast<size_t>(size)));
+  }
+  if (PyLong_Check(key)) {
+    int overflow = 0;
+    long long v = PyLong_AsLongLongAndOverflow(key, &overflow);
+    if (overflow == 0 && !(v == -1 && PyErr_Occurred())) return py::PathSegment::int_key(static_cast<int64_t>(v));
+    if (PyErr_Occurred()) absorb_pending_error(shared);
+    py::PyRef text = py::PyRef::steal(PyObject_Str(key));
+    if (text) {
+      Py_ssize_t size = 0;
+      const char* data = PyUnicode_AsUTF8AndSize(text.get(), &size);
+      if (data != nullptr) return py::PathSegment::big_int_key(std::string(data, static_cast<size_t>(size)));
     }
-    return py::PathSegment::key(render_object_text(key, shared));
+    absorb_pending_error(shared);
+  }
+  return py::PathSegment::key(render_object_text(key, shared));
 }
 
 }  // namespace tessolin::check

@@ -22,14 +22,14 @@ ClauseShape clause_shape(const ir::ClauseList& clauses) noexcept;
 
 // Where the fast road of the membership stage stopped.
 struct MappingSummary {
-    bool present = false;
-    uint64_t field_index = 0;
-    uint64_t found = 0;
-    int64_t size = 0;
+  bool present = false;
+  uint64_t field_index = 0;
+  uint64_t found = 0;
+  int64_t size = 0;
 };
 
-bool walk_mapping(const ir::FieldList& fields, const ir::ClauseList& clauses, WalkInput input,
-                  const WalkContext& ctx, MappingSummary* summary);
+bool walk_mapping(const ir::FieldList& fields, const ir::ClauseList& clauses, WalkInput input, const WalkContext& ctx,
+                  MappingSummary* summary);
 
 void report_mapping_failures(const ir::FieldList& fields, const ir::ClauseList& clauses, WalkInput input,
                              const WalkContext& ctx, const MappingSummary& summary);

@@ -14,117 +14,115 @@ namespace tessolin::check {
 namespace {
 
 bool fail_fast_done(const WalkContext& ctx) noexcept {
-    return ctx.mode == WalkMode::FailFast && !ctx.violations->empty();
+  return ctx.mode == WalkMode::FailFast && !ctx.violations->empty();
 }
 
 // Looks one field up: 1 present (value set), 0 absent, -1 raised (handled:
 // a fatal exception is stored, an ordinary one dropped).
-int lookup_field(PyObject* dict, const ir::RecordField& field, const RecordKeys* entry, size_t i,
-                 py::PyRef& value, const WalkShared& shared) {
-    py::PyRef made;
-    PyObject* key = nullptr;
-    if (entry != nullptr && i < entry->names.size()) {
-        key = entry->names[i].get();
-    } else {
-        std::string_view name = field.name.view();
-        made = py::PyRef::steal(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
-        if (!made) {
-            absorb_pending_error(shared);
-            return -1;
-        }
-        key = made.get();
+int lookup_field(PyObject* dict, const ir::RecordField& field, const RecordKeys* entry, size_t i, py::PyRef& value,
+                 const WalkShared& shared) {
+  py::PyRef made;
+  PyObject* key = nullptr;
+  if (entry != nullptr && i < entry->names.size()) {
+    key = entry->names[i].get();
+  } else {
+    std::string_view name = field.name.view();
+    made = py::PyRef::steal(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
+    if (!made) {
+      absorb_pending_error(shared);
+      return -1;
     }
-    PyObject* raw = nullptr;
-    int rc = PyDict_GetItemRef(dict, key, &raw);
-    if (rc < 0) {
-        absorb_pending_error(shared);
-        return -1;
-    }
-    value = py::PyRef::steal(raw);
-    return rc;
+    key = made.get();
+  }
+  PyObject* raw = nullptr;
+  int rc = PyDict_GetItemRef(dict, key, &raw);
+  if (rc < 0) {
+    absorb_pending_error(shared);
+    return -1;
+  }
+  value = py::PyRef::steal(raw);
+  return rc;
 }
 
 void report_undeclared(const ir::FieldList& fields, const ir::ClauseList& clauses, const RecordKeys* entry,
                        PyObject* dict, WalkInput input, const WalkContext& ctx) {
-    const WalkShared& shared = *ctx.shared;
-    CriticalSection section(dict);
-    const Py_ssize_t size3 = PyDict_GET_SIZE(dict);
-    Py_ssize_t pos = 0;
-    for (Py_ssize_t step = 0; step < size3; ++step) {
-        if (shared.aborted()) return;
-        if (PyDict_GET_SIZE(dict) != size3) {
-            section.leave();
-            record_mutation(input, ctx);
-            return;
-        }
-        PyObject* k = nullptr;
-        PyObject* v = nullptr;
-        if (!PyDict_Next(dict, &pos, &k, &v)) break;
-        py::PyRef key = py::PyRef::borrow(k);
-        py::PyRef value = py::PyRef::borrow(v);
-        if (PyUnicode_Check(key.get())) {
-            std::optional<std::string_view> text = str_key_utf8(key.get(), shared);
-            if (shared.aborted()) return;
-            if (text && is_declared_key(entry, fields, *text)) continue;
-        }
-        if (walk_mapping_items(clauses, key.get(), value.get(), ctx)) continue;
-        if (shared.aborted()) return;
-        if (!clauses.empty()) {
-            const ir::CatchAll& first = clauses[0];
-            PathStep path_step(ctx, key_path_segment(key.get(), shared));
-            walk_node(first.key, WalkInput::object(key.get()), ctx);
-            if (!fail_fast_done(ctx)) walk_node(first.value, WalkInput::object(value.get()), ctx);
-        } else {
-            py::PathSegment segment = key_path_segment(key.get(), shared);
-            std::string rendered = render_object_text(key.get(), shared);
-            ctx.violations->push_back(make_key_violation(*ctx.path, std::move(segment), "extra_forbidden",
-                                                         "no unexpected key", std::move(rendered)));
-        }
-        if (fail_fast_done(ctx)) return;
+  const WalkShared& shared = *ctx.shared;
+  CriticalSection section(dict);
+  const Py_ssize_t size3 = PyDict_GET_SIZE(dict);
+  Py_ssize_t pos = 0;
+  for (Py_ssize_t step = 0; step < size3; ++step) {
+    if (shared.aborted()) return;
+    if (PyDict_GET_SIZE(dict) != size3) {
+      section.leave();
+      record_mutation(input, ctx);
+      return;
     }
-    section.leave();
-    if (PyDict_GET_SIZE(dict) != size3) record_mutation(input, ctx);
+    PyObject* k = nullptr;
+    PyObject* v = nullptr;
+    if (!PyDict_Next(dict, &pos, &k, &v)) break;
+    py::PyRef key = py::PyRef::borrow(k);
+    py::PyRef value = py::PyRef::borrow(v);
+    if (PyUnicode_Check(key.get())) {
+      std::optional<std::string_view> text = str_key_utf8(key.get(), shared);
+      if (shared.aborted()) return;
+      if (text && is_declared_key(entry, fields, *text)) continue;
+    }
+    if (walk_mapping_items(clauses, key.get(), value.get(), ctx)) continue;
+    if (shared.aborted()) return;
+    if (!clauses.empty()) {
+      const ir::CatchAll& first = clauses[0];
+      PathStep path_step(ctx, key_path_segment(key.get(), shared));
+      walk_node(first.key, WalkInput::object(key.get()), ctx);
+      if (!fail_fast_done(ctx)) walk_node(first.value, WalkInput::object(value.get()), ctx);
+    } else {
+      py::PathSegment segment = key_path_segment(key.get(), shared);
+      std::string rendered = render_object_text(key.get(), shared);
+      ctx.violations->push_back(make_key_violation(*ctx.path, std::move(segment), "extra_forbidden",
+                                                   "no unexpected key", std::move(rendered)));
+    }
+    if (fail_fast_done(ctx)) return;
+  }
+  section.leave();
+  if (PyDict_GET_SIZE(dict) != size3) record_mutation(input, ctx);
 }
 
 }  // namespace
 
 void report_mapping_failures(const ir::FieldList& fields, const ir::ClauseList& clauses, WalkInput input,
                              const WalkContext& ctx, const MappingSummary& summary) {
-    const WalkShared& shared = *ctx.shared;
-    PyObject* dict = input.is_object() ? input.py() : nullptr;
-    if (dict == nullptr || !PyDict_Check(dict)) {
-        ctx.violations->push_back(make_violation("dict_type", "dict", input, *ctx.path, shared));
-        return;
+  const WalkShared& shared = *ctx.shared;
+  PyObject* dict = input.is_object() ? input.py() : nullptr;
+  if (dict == nullptr || !PyDict_Check(dict)) {
+    ctx.violations->push_back(make_violation("dict_type", "dict", input, *ctx.path, shared));
+    return;
+  }
+  const RecordKeys* entry = shared.tables ? shared.tables->find_record(fields) : nullptr;
+  const Py_ssize_t size_now = PyDict_GET_SIZE(dict);
+  uint64_t start = 0;
+  uint64_t found = 0;
+  if (summary.present && summary.size == static_cast<int64_t>(size_now)) {
+    start = summary.field_index;
+    found = summary.found;
+  }
+  for (size_t i = start; i < fields.size(); ++i) {
+    const ir::RecordField& field = fields[i];
+    py::PyRef value;
+    int rc = lookup_field(dict, field, entry, i, value, shared);
+    if (shared.aborted()) return;
+    if (rc <= 0) {
+      if (field.required) {
+        ctx.violations->push_back(make_key_violation(*ctx.path, py::PathSegment::key(field.name), "missing_key",
+                                                     "required key " + py::quote_text(field.name.view()), "missing"));
+      }
+    } else {
+      PathStep path_step(ctx, py::PathSegment::key(field.name));
+      walk_node(field.schema, WalkInput::object(value.get()), ctx);
+      ++found;
     }
-    const RecordKeys* entry = shared.tables ? shared.tables->find_record(fields) : nullptr;
-    const Py_ssize_t size_now = PyDict_GET_SIZE(dict);
-    uint64_t start = 0;
-    uint64_t found = 0;
-    if (summary.present && summary.size == static_cast<int64_t>(size_now)) {
-        start = summary.field_index;
-        found = summary.found;
-    }
-    for (size_t i = start; i < fields.size(); ++i) {
-        const ir::RecordField& field = fields[i];
-        py::PyRef value;
-        int rc = lookup_field(dict, field, entry, i, value, shared);
-        if (shared.aborted()) return;
-        if (rc <= 0) {
-            if (field.required) {
-                ctx.violations->push_back(make_key_violation(*ctx.path, py::PathSegment::key(field.name),
-                                                             "missing_key",
-                                                             "required key " + py::quote_text(field.name.view()),
-                                                             "missing"));
-            }
-        } else {
-            PathStep path_step(ctx, py::PathSegment::key(field.name));
-            walk_node(field.schema, WalkInput::object(value.get()), ctx);
-            ++found;
-        }
-        if (fail_fast_done(ctx)) return;
-    }
-    if (found == static_cast<uint64_t>(size_now) && PyDict_GET_SIZE(dict) == size_now) return;
-    report_undeclared(fields, clauses, entry, dict, input, ctx);
+    if (fail_fast_done(ctx)) return;
+  }
+  if (found == static_cast<uint64_t>(size_now) && PyDict_GET_SIZE(dict) == size_now) return;
+  report_undeclared(fields, clauses, entry, dict, input, ctx);
 }
 
 }  // namespace tessolin::check

@@ -14,8 +14,8 @@ namespace tessolin::build {
 using AnchoredPattern = pattern::Pattern;
 
 struct AnchoredPatternResult {
-    std::shared_ptr<const AnchoredPattern> pattern;  // null on failure
-    std::string error;                               // the engine's text when null
+  std::shared_ptr<const AnchoredPattern> pattern;  // null on failure
+  std::string error;                               // the engine's text when null
 };
 
 // Compiles `source` to match whole texts. Never throws for a bad pattern.

@@ -33,61 +33,68 @@ constexpr const char* kVerboseClassReason =
 
 // Code points of valid UTF-8 (the text came from a str).
 std::u32string code_points(std::string_view text) {
-    std::u32string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
-        char32_t c;
-        size_t len;
-        if (b < 0x80) {
-            c = b;
-            len = 1;
-        } else if (b < 0xE0) {
-            c = b & 0x1F;
-            len = 2;
-        } else if (b < 0xF0) {
-            c = b & 0x0F;
-            len = 3;
-        } else {
-            c = b & 0x07;
-            len = 4;
-        }
-        for (size_t k = 1; k < len && i + k < text.size(); ++k) {
-            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        }
-        out.push_back(c);
-        i += len;
+  std::u32string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    unsigned char b = static_cast<unsigned char>(text[i]);
+    char32_t c;
+    size_t len;
+    if (b < 0x80) {
+      c = b;
+      len = 1;
+    } else if (b < 0xE0) {
+      c = b & 0x1F;
+      len = 2;
+    } else if (b < 0xF0) {
+      c = b & 0x0F;
+      len = 3;
+    } else {
+      c = b & 0x07;
+      len = 4;
     }
-    return out;
+    for (size_t k = 1; k < len && i + k < text.size(); ++k) {
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    out.push_back(c);
+    i += len;
+  }
+  return out;
 }
 
 [[noreturn]] void refuse(const char* what, size_t position, std::string_view text, const char* reason) {
-    py::raise_value_error(std::string("possible ") + what + " at position " + std::to_string(position) + " in " +
-                          py::quote_text(text) + ": " + reason);
+  py::raise_value_error(std::string("possible ") + what + " at position " + std::to_string(position) + " in " +
+                        py::quote_text(text) + ": " + reason);
 }
 
 const char* pair_operator(char32_t c) noexcept {
-    switch (c) {
-        case U'&': return "set intersection";
-        case U'-': return "set difference";
-        case U'~': return "set symmetric difference";
-        default: return nullptr;
-    }
+  switch (c) {
+    case U'&': return "set intersection";
+    case U'-': return "set difference";
+    case U'~': return "set symmetric difference";
+    default: return nullptr;
+  }
 }
 
 // The blanks the engine skips under the verbose flag (White_Space).
 bool is_white_space(char32_t c) noexcept {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 bool is_ascii_letter(char32_t c) noexcept { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 
 bool is_flag_letter(char32_t c) noexcept {
-    switch (c) {
-        case U'i': case U'm': case U's': case U'R': case U'U': case U'u': case U'x': case U'-': return true;
-        default: return false;
-    }
+  switch (c) {
+    case U'i':
+    case U'm':
+    case U's':
+    case U'R':
+    case U'U':
+    case U'u':
+    case U'x':
+    case U'-': return true;
+    default: return false;
+  }
 }
 
 // Whether nothing after a `$` at `from` can consume text: only closing
@@ -95,183 +102,183 @@ bool is_flag_letter(char32_t c) noexcept {
 // to the end of the pattern or a top-level `|`. A repetition could come
 // back round to consume the final line feed, so it does not count.
 bool ends_the_match(const std::u32string& cp, size_t from, size_t depth, bool verbose) {
-    const size_t n = cp.size();
-    size_t k = from;
-    while (k < n) {
-        const char32_t c = cp[k];
-        if (c == U'|') return depth == 0;
-        if (c == U')') {
-            if (depth > 0) --depth;
-            ++k;
-        } else if (c == U'$' || c == U'?' || (verbose && is_white_space(c))) {
-            ++k;
-        } else if (verbose && c == U'#') {
-            while (k < n && cp[k] != U'\n') ++k;
-        } else {
-            return false;
-        }
+  const size_t n = cp.size();
+  size_t k = from;
+  while (k < n) {
+    const char32_t c = cp[k];
+    if (c == U'|') return depth == 0;
+    if (c == U')') {
+      if (depth > 0) --depth;
+      ++k;
+    } else if (c == U'$' || c == U'?' || (verbose && is_white_space(c))) {
+      ++k;
+    } else if (verbose && c == U'#') {
+      while (k < n && cp[k] != U'\n') ++k;
+    } else {
+      return false;
     }
-    return true;
+  }
+  return true;
 }
 
 }  // namespace
 
 void scan_divergent_spellings(std::string_view text) {
-    const std::u32string cp = code_points(text);
-    const size_t n = cp.size();
-    auto at = [&](size_t k) -> char32_t { return k < n ? cp[k] : U'\0'; };
-    bool in_class = false;
-    size_t content_start = 0;  // where the current class's members begin
-    // Set once a flag group turns verbose mode on anywhere before; never
-    // cleared, so a scoped or cancelled flag still counts (refusing more).
-    bool verbose = false;
-    // Set when the pattern opens with flag groups turning multiline mode on
-    // (where `$` means the same to both); cleared for good by any group that
-    // turns it off.
-    bool multiline = false;
-    bool leading = true;  // nothing but bare flag groups so far
-    size_t depth = 0;  // open groups
-    // Outside classes: where the quantifier that ends the last item began.
-    size_t quantifier = kNone;
-    size_t i = 0;
-    while (i < n) {
-        const char32_t c = cp[i];
-        if (in_class) {
-            if (c == U'\\') {
-                i += 2;
-                continue;
-            }
-            if (c == U']') {
-                in_class = false;
-                ++i;
-                continue;
-            }
-            // Every `[` here opens a nested class for the engine; `re` reads
-            // it as a member, `[:` included ([[:alpha:]] is `[[:alph]` and `]`).
-            if (c == U'[') refuse("nested set", i, text, kClassSetReason);
-            // Even where a pair opens the members, the engine reads an
-            // operator with an empty side ([&&b] matches nothing) or a range
-            // differently ([--a] is `-` and `a` here, a range to `re`).
-            if (const char* op = pair_operator(c); op != nullptr && at(i + 1) == c) {
-                // A pair that opens the members is skipped and the scan goes
-                // on from its second character, so a third one is reported
-                // there ([&&&] at 2).
-                if (i == content_start && at(i + 2) == c) refuse(op, i + 1, text, kClassSetReason);
-                refuse(op, i, text, kClassSetReason);
-            }
-            if (verbose && (is_white_space(c) || c == U'#')) {
-                refuse(c == U'#' ? "comment" : "skipped blank", i, text, kVerboseClassReason);
-            }
-            ++i;
-            continue;
-        }
-        const bool was_leading = leading;
-        leading = false;
-        switch (c) {
-            case U'\\': {
-                const char32_t e = at(i + 1);
-                if (e == U'<' || e == U'>') refuse("word-boundary assertion", i, text, kWordBoundaryReason);
-                if (e == U'b' && at(i + 2) == U'{' && is_ascii_letter(at(i + 3))) {
-                    refuse("word-boundary assertion", i, text, kWordBoundaryReason);
-                }
-                quantifier = kNone;
-                i += 2;
-                // The braces of \x{..}, \u{..}, \U{..}, \p{..}, \P{..} belong to the escape.
-                if ((e == U'x' || e == U'u' || e == U'U' || e == U'p' || e == U'P') && at(i) == U'{') {
-                    while (i < n && cp[i] != U'}') ++i;
-                    ++i;
-                }
-                continue;
-            }
-            case U'[': {
-                size_t j = i + 1;
-                if (at(j) == U'^') ++j;
-                content_start = j;
-                if (at(j) == U']') ++j;  // a member, not the end
-                in_class = true;
-                quantifier = kNone;
-                i = j;
-                continue;
-            }
-            case U'(': {
-                quantifier = kNone;
-                if (at(i + 1) != U'?') {
-                    ++depth;
-                    break;
-                }
-                // A flag group: (?x) or (?x:...) may turn verbose mode on.
-                size_t j = i + 2;
-                bool negated = false;
-                bool sets_verbose = false;
-                bool sets_multiline = false;
-                bool clears_multiline = false;
-                for (; j < n && is_flag_letter(cp[j]); ++j) {
-                    if (cp[j] == U'-') negated = true;
-                    if (cp[j] == U'x' && !negated) sets_verbose = true;
-                    if (cp[j] == U'm') (negated ? clears_multiline : sets_multiline) = true;
-                }
-                const bool bare = at(j) == U')';
-                if ((bare || at(j) == U':') && sets_verbose) verbose = true;
-                if ((bare || at(j) == U':') && clears_multiline) multiline = false;
-                if (bare) {
-                    // Only leading bare groups set a flag for the whole pattern.
-                    if (was_leading && sets_multiline) multiline = true;
-                    leading = was_leading;
-                    i = j + 1;
-                    continue;
-                }
-                ++depth;
-                i += 2;  // the `?` is no quantifier
-                continue;
-            }
-            case U')':
-                if (depth > 0) --depth;
-                break;
-            case U'$':
-                if (!multiline && !ends_the_match(cp, i + 1, depth, verbose)) {
-                    refuse("end anchor", i, text, kEndAnchorReason);
-                }
-                break;
-            case U'*':
-            case U'+':
-            case U'?':
-                // A `+` straight after a quantifier (its lazy `?` included)
-                // is possessive to `re`, a further repetition here.
-                if (c == U'+' && quantifier != kNone) refuse("possessive quantifier", quantifier, text, kPossessiveReason);
-                if (quantifier == kNone) quantifier = i;
-                ++i;
-                continue;
-            case U'{': {
-                // Always a count to the engine; `re` reads one only as digits
-                // with at most one comma, and any other braces as literal text.
-                size_t j = i + 1;
-                bool spaced = false;
-                bool other = false;
-                bool comment = false;  // the engine skips it under the verbose flag
-                for (; j < n && cp[j] != U'}'; ++j) {
-                    if (is_white_space(cp[j])) {
-                        spaced = true;
-                    } else if (verbose && cp[j] == U'#') {
-                        comment = true;
-                    } else if (!((cp[j] >= U'0' && cp[j] <= U'9') || cp[j] == U',')) {
-                        other = true;
-                    }
-                }
-                if (j == n) {
-                    quantifier = kNone;
-                    ++i;
-                    continue;
-                }
-                if (comment || (spaced && !other)) refuse("counted repetition", i, text, kSpacedCountReason);
-                if (quantifier == kNone) quantifier = i;
-                i = j + 1;
-                continue;
-            }
-            default: break;
+  const std::u32string cp = code_points(text);
+  const size_t n = cp.size();
+  auto at = [&](size_t k) -> char32_t { return k < n ? cp[k] : U'\0'; };
+  bool in_class = false;
+  size_t content_start = 0;  // where the current class's members begin
+  // Set once a flag group turns verbose mode on anywhere before; never
+  // cleared, so a scoped or cancelled flag still counts (refusing more).
+  bool verbose = false;
+  // Set when the pattern opens with flag groups turning multiline mode on
+  // (where `$` means the same to both); cleared for good by any group that
+  // turns it off.
+  bool multiline = false;
+  bool leading = true;  // nothing but bare flag groups so far
+  size_t depth = 0;     // open groups
+  // Outside classes: where the quantifier that ends the last item began.
+  size_t quantifier = kNone;
+  size_t i = 0;
+  while (i < n) {
+    const char32_t c = cp[i];
+    if (in_class) {
+      if (c == U'\\') {
+        i += 2;
+        continue;
+      }
+      if (c == U']') {
+        in_class = false;
+        ++i;
+        continue;
+      }
+      // Every `[` here opens a nested class for the engine; `re` reads
+      // it as a member, `[:` included ([[:alpha:]] is `[[:alph]` and `]`).
+      if (c == U'[') refuse("nested set", i, text, kClassSetReason);
+      // Even where a pair opens the members, the engine reads an
+      // operator with an empty side ([&&b] matches nothing) or a range
+      // differently ([--a] is `-` and `a` here, a range to `re`).
+      if (const char* op = pair_operator(c); op != nullptr && at(i + 1) == c) {
+        // A pair that opens the members is skipped and the scan goes
+        // on from its second character, so a third one is reported
+        // there ([&&&] at 2).
+        if (i == content_start && at(i + 2) == c) refuse(op, i + 1, text, kClassSetReason);
+        refuse(op, i, text, kClassSetReason);
+      }
+      if (verbose && (is_white_space(c) || c == U'#')) {
+        refuse(c == U'#' ? "comment" : "skipped blank", i, text, kVerboseClassReason);
+      }
+      ++i;
+      continue;
+    }
+    const bool was_leading = leading;
+    leading = false;
+    switch (c) {
+      case U'\\': {
+        const char32_t e = at(i + 1);
+        if (e == U'<' || e == U'>') refuse("word-boundary assertion", i, text, kWordBoundaryReason);
+        if (e == U'b' && at(i + 2) == U'{' && is_ascii_letter(at(i + 3))) {
+          refuse("word-boundary assertion", i, text, kWordBoundaryReason);
         }
         quantifier = kNone;
+        i += 2;
+        // The braces of \x{..}, \u{..}, \U{..}, \p{..}, \P{..} belong to the escape.
+        if ((e == U'x' || e == U'u' || e == U'U' || e == U'p' || e == U'P') && at(i) == U'{') {
+          while (i < n && cp[i] != U'}') ++i;
+          ++i;
+        }
+        continue;
+      }
+      case U'[': {
+        size_t j = i + 1;
+        if (at(j) == U'^') ++j;
+        content_start = j;
+        if (at(j) == U']') ++j;  // a member, not the end
+        in_class = true;
+        quantifier = kNone;
+        i = j;
+        continue;
+      }
+      case U'(': {
+        quantifier = kNone;
+        if (at(i + 1) != U'?') {
+          ++depth;
+          break;
+        }
+        // A flag group: (?x) or (?x:...) may turn verbose mode on.
+        size_t j = i + 2;
+        bool negated = false;
+        bool sets_verbose = false;
+        bool sets_multiline = false;
+        bool clears_multiline = false;
+        for (; j < n && is_flag_letter(cp[j]); ++j) {
+          if (cp[j] == U'-') negated = true;
+          if (cp[j] == U'x' && !negated) sets_verbose = true;
+          if (cp[j] == U'm') (negated ? clears_multiline : sets_multiline) = true;
+        }
+        const bool bare = at(j) == U')';
+        if ((bare || at(j) == U':') && sets_verbose) verbose = true;
+        if ((bare || at(j) == U':') && clears_multiline) multiline = false;
+        if (bare) {
+          // Only leading bare groups set a flag for the whole pattern.
+          if (was_leading && sets_multiline) multiline = true;
+          leading = was_leading;
+          i = j + 1;
+          continue;
+        }
+        ++depth;
+        i += 2;  // the `?` is no quantifier
+        continue;
+      }
+      case U')':
+        if (depth > 0) --depth;
+        break;
+      case U'$':
+        if (!multiline && !ends_the_match(cp, i + 1, depth, verbose)) {
+          refuse("end anchor", i, text, kEndAnchorReason);
+        }
+        break;
+      case U'*':
+      case U'+':
+      case U'?':
+        // A `+` straight after a quantifier (its lazy `?` included)
+        // is possessive to `re`, a further repetition here.
+        if (c == U'+' && quantifier != kNone) refuse("possessive quantifier", quantifier, text, kPossessiveReason);
+        if (quantifier == kNone) quantifier = i;
         ++i;
+        continue;
+      case U'{': {
+        // Always a count to the engine; `re` reads one only as digits
+        // with at most one comma, and any other braces as literal text.
+        size_t j = i + 1;
+        bool spaced = false;
+        bool other = false;
+        bool comment = false;  // the engine skips it under the verbose flag
+        for (; j < n && cp[j] != U'}'; ++j) {
+          if (is_white_space(cp[j])) {
+            spaced = true;
+          } else if (verbose && cp[j] == U'#') {
+            comment = true;
+          } else if (!((cp[j] >= U'0' && cp[j] <= U'9') || cp[j] == U',')) {
+            other = true;
+          }
+        }
+        if (j == n) {
+          quantifier = kNone;
+          ++i;
+          continue;
+        }
+        if (comment || (spaced && !other)) refuse("counted repetition", i, text, kSpacedCountReason);
+        if (quantifier == kNone) quantifier = i;
+        i = j + 1;
+        continue;
+      }
+      default: break;
     }
+    quantifier = kNone;
+    ++i;
+  }
 }
 
 }  // namespace tessolin::build

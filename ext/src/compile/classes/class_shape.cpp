@@ -51,7 +51,8 @@ std::vector<PyRef> field_names(PyObject* cls) {
   PyRef answer = PyRef::check(PyObject_CallMethod(module.get(), "is_dataclass", "O", cls));
   if (py::check(PyObject_IsTrue(answer.get())) == 1) {
     PyRef fields = PyRef::check(PyObject_CallMethod(module.get(), "fields", "O", cls));
-    return collect(fields.get(), [](PyRef field) { return PyRef::check(PyObject_GetAttr(field.get(), kNameName.get())); });
+    return collect(fields.get(),
+                   [](PyRef field) { return PyRef::check(PyObject_GetAttr(field.get(), kNameName.get())); });
   }
   PyRef names = PyRef::check(PyObject_GetAttr(cls, kFieldsName.get()));
   return collect(names.get(), [](PyRef name) { return name; });

@@ -18,18 +18,15 @@ py::PyRef single_type_argument(PyObject* args, PyObject* alias, const char* hint
 
 bool has_refinement(const ir::SchemaNode& node) {
   switch (node.kind()) {
-    case ir::NodeKind::Refinement:
-      return !node.constraints().empty();
+    case ir::NodeKind::Refinement: return !node.constraints().empty();
     case ir::NodeKind::Union:
     case ir::NodeKind::Intersection:
       for (const ir::SchemaNode& m : node.members()) {
         if (has_refinement(m)) return true;
       }
       return false;
-    case ir::NodeKind::Complement:
-      return has_refinement(*node.inner());
-    default:
-      return false;
+    case ir::NodeKind::Complement: return has_refinement(*node.inner());
+    default: return false;
   }
 }
 

@@ -79,8 +79,9 @@ TupleItems gather(PyObject* args) {
     PyObject* a = PyTuple_GET_ITEM(top.args.get(), top.next);
     ++top.next;
     if (items.tail) {
-      refuse_form("a tuple schema carries a fixed prefix and then a repeating tail, so nothing may follow the "
-                  "tail: write the repeating part last");
+      refuse_form(
+          "a tuple schema carries a fixed prefix and then a repeating tail, so nothing may follow the "
+          "tail: write the repeating part last");
     }
     PyRef inner;
     if (is_starred(a)) {
@@ -106,7 +107,8 @@ TupleItems gather(PyObject* args) {
       continue;
     }
     if (is_ellipsis(a)) {
-      if (top.gathered == 0) refuse_form("`...` repeats the element before it, so a tuple schema cannot begin with one");
+      if (top.gathered == 0)
+        refuse_form("`...` repeats the element before it, so a tuple schema cannot begin with one");
       items.tail = std::move(items.prefix.back());
       items.prefix.pop_back();
       --top.gathered;

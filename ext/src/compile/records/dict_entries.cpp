@@ -43,12 +43,9 @@ bool DictEntries::next(py::PyRef& key, py::PyRef& value) {
       key = py::PyRef::steal(k);
       value = py::PyRef::steal(v);
       return true;
-    case Step::End:
-      return false;
-    case Step::SizeChanged:
-      py::raise(PyExc_RuntimeError, "dictionary changed size during iteration");
-    case Step::KeysChanged:
-      py::raise(PyExc_RuntimeError, "dictionary keys changed during iteration");
+    case Step::End: return false;
+    case Step::SizeChanged: py::raise(PyExc_RuntimeError, "dictionary changed size during iteration");
+    case Step::KeysChanged: py::raise(PyExc_RuntimeError, "dictionary keys changed during iteration");
   }
   return false;
 }

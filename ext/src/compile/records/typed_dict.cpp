@@ -112,12 +112,8 @@ ir::SchemaNode compile_typed_dict(CompileContext& ctx, PyObject* cls) {
     ir::SchemaNode schema = compile_annotation(ctx, annotation.get());
     bool required = false;
     switch (peel_qualifiers(annotation.get())) {
-      case Requiredness::Required:
-        required = true;
-        break;
-      case Requiredness::NotRequired:
-        required = false;
-        break;
+      case Requiredness::Required: required = true; break;
+      case Requiredness::NotRequired: required = false; break;
       case Requiredness::Undecided:
         required = py::check(PySequence_Contains(required_keys.get(), key.get())) == 1;
         break;

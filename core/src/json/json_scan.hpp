@@ -100,6 +100,17 @@ inline Utf8Check check_utf8_sequence(const char* p, const char* end, int& length
   return Utf8Check::Valid;
 }
 
+// End of the run of complete, valid multi-byte UTF-8 sequences at p: p
+// itself when the first one is not (check_utf8_sequence then says why).
+inline const char* skip_utf8(const char* p, const char* end) noexcept {
+  while (p != end && static_cast<unsigned char>(*p) >= 0x80) {
+    int length = 0;
+    if (check_utf8_sequence(p, end, length) != Utf8Check::Valid) break;
+    p += length;
+  }
+  return p;
+}
+
 // Value of a hex digit, or -1.
 inline int hex_value(unsigned char c) noexcept {
   if (c >= '0' && c <= '9') return c - '0';

@@ -22,7 +22,7 @@ using json::JsonValue;
 std::optional<bool> json_equals_constant(const JsonValue& value, PyObject* constant) {
     PyTypeObject* type = Py_TYPE(constant);
     // A literal matches only a value of exactly its type.
-    if (type != json_python_type(value)) return false;
+    if (type != json_python_type(value.kind())) return false;
     switch (value.kind()) {
         case JsonKind::Null: return true;
         case JsonKind::Bool: return value.as_bool() == (constant == Py_True);
@@ -80,7 +80,7 @@ bool check_json_instance(uint64_t pool_index, WalkInput input, const WalkContext
         // its own, and the builtin types a JSON value stands for report
         // themselves as __class__: isinstance is the subtype test.
         if (PyType_CheckExact(cls)) {
-            return PyType_IsSubtype(json_python_type(*input.json_value()), reinterpret_cast<PyTypeObject*>(cls));
+            return PyType_IsSubtype(json_python_type(input.json_value()->kind()), reinterpret_cast<PyTypeObject*>(cls));
         }
     }
     return check_instance(pool_index, input, ctx);

@@ -9,9 +9,9 @@ namespace tessolin::check {
 
 py::PyRef json_input_to_object(WalkInput input) noexcept { return py::json_value_to_object(*input.json_value()); }
 
-PyTypeObject* json_python_type(const json::JsonValue& value) noexcept {
+PyTypeObject* json_python_type(json::JsonKind kind) noexcept {
     using json::JsonKind;
-    switch (value.kind()) {
+    switch (kind) {
         case JsonKind::Null: return Py_TYPE(Py_None);
         case JsonKind::Bool: return &PyBool_Type;
         case JsonKind::Int:

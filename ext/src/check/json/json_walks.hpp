@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "check/json/json_number_order.hpp"
 #include "check/walk_context.hpp"
 #include "check/walk_input.hpp"
 #include "ir/node.hpp"
@@ -35,8 +36,12 @@ inline bool json_scalar_matches(uint8_t tag, const json::JsonValue& value) noexc
     }
 }
 
-// The builtin type of the Python object a JSON value stands for.
-PyTypeObject* json_python_type(const json::JsonValue& value) noexcept;
+// An exact int, bool or float constant as a Number; nothing for any other
+// type (its comparisons are Python's business).
+std::optional<Number> constant_number(PyObject* c) noexcept;
+
+// The builtin type of the Python object a JSON value of `kind` stands for.
+PyTypeObject* json_python_type(json::JsonKind kind) noexcept;
 
 bool walk_json_sequence(ir::SequenceKind kind, const ir::NodeList& prefix, const ir::NodeRef& tail,
                         WalkInput input, const WalkContext& ctx);

@@ -128,6 +128,53 @@ class JsonCursor {
     return true;
   }
 
+  // The kind of a number starting at the position, without its value: the
+  // same grammar and limits as parse_number, for readers that only test
+  // kinds. On success just past it.
+  bool scan_number(JsonNumber::Kind& kind) noexcept {
+    const char* p = p_;
+    if (*p == '-') ++p;
+    if (p == end_) return fail(JsonErrorCode::EofWhileParsingValue, end_);
+    const char* digits = p;
+    if (*p == '0') {
+      ++p;
+      if (p != end_ && is_digit(*p)) return fail(JsonErrorCode::InvalidNumber, p);
+    } else if (is_digit(*p)) {
+      p = skip_digits(p + 1);
+    } else {
+      return fail(JsonErrorCode::InvalidNumber, p);
+    }
+    if (p != end_ && (*p == '.' || *p == 'e' || *p == 'E')) {
+      if (*p == '.') {
+        ++p;
+        if (p == end_) return fail(JsonErrorCode::EofWhileParsingValue, end_);
+        if (!is_digit(*p)) return fail(JsonErrorCode::InvalidNumber, p);
+        p = skip_digits(p + 1);
+      }
+      if (p != end_ && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p != end_ && (*p == '+' || *p == '-')) ++p;
+        if (p == end_) return fail(JsonErrorCode::EofWhileParsingValue, end_);
+        if (!is_digit(*p)) return fail(JsonErrorCode::InvalidNumber, p);
+        p = skip_digits(p + 1);
+      }
+      p_ = p;
+      kind = JsonNumber::Kind::Float;
+      return true;
+    }
+    if (p - digits < 19) {
+      p_ = p;
+      kind = JsonNumber::Kind::Int;
+      return true;
+    }
+    // Long enough to leave int64: the value decides (read from the start,
+    // where the position still is).
+    JsonNumber number;
+    if (!parse_number(number)) return false;
+    kind = number.kind;
+    return true;
+  }
+
   // The position is just past the opening quote; on success just past the
   // closing one. Most strings are plain ASCII without escapes: one scan
   // finds their end.
@@ -143,6 +190,10 @@ class JsonCursor {
 
  private:
   static bool is_digit(char c) noexcept { return static_cast<unsigned char>(c - '0') < 10; }
+  const char* skip_digits(const char* p) const noexcept {
+    while (p != end_ && is_digit(*p)) ++p;
+    return p;
+  }
 
   // Clinger's fast path: a mantissa below 2^53 and a power of ten up to
   // 10^22 are exact doubles, so one multiplication or division rounds

@@ -25,7 +25,36 @@ bool document_proved_member(const JsonPlan& plan, std::string_view text) noexcep
     }
 }
 
+namespace {
+
+// The collector's passes are driven by how many containers were made: a
+// load makes one or two per record, so it would run a young collection
+// every few hundred records and older ones over and over, each visiting
+// the same new objects. They are paused while the load runs no user code
+// and holds the lock throughout (so no other thread sees the pause); the
+// first collection after it visits the new objects once. Not in the
+// free-threaded build, whose switch is shared by running threads.
+class CollectorPause {
+ public:
+    CollectorPause() noexcept {
+#ifndef Py_GIL_DISABLED
+        was_enabled_ = PyGC_Disable() != 0;
+#endif
+    }
+    ~CollectorPause() {
+        if (was_enabled_) PyGC_Enable();
+    }
+    CollectorPause(const CollectorPause&) = delete;
+    CollectorPause& operator=(const CollectorPause&) = delete;
+
+ private:
+    bool was_enabled_ = false;
+};
+
+}  // namespace
+
 py::PyRef load_proved_member(const JsonPlan& plan, std::string_view text) noexcept {
+    CollectorPause pause;
     try {
         py::PythonObjectBuilder sink;
         if (OnePassCheck<py::PythonObjectBuilder>(plan, text, sink).run()) {

@@ -274,6 +274,8 @@ class PlanBuilder {
         // Names are sorted, so equal names are neighbours; the table wants
         // them distinct, which the loop above made sure of.
         record->names = RecordKeyTable(std::move(names));
+        record->order_slot = plan_.order_slots_;
+        plan_.order_slots_ += static_cast<uint32_t>(fields.size()) + 1;
         switch (clause_shape(clauses)) {
             case ClauseShape::Closed: record->rule = ClauseRule::Closed; break;
             case ClauseShape::Open:

@@ -97,6 +97,10 @@ enum class ClauseRule : uint8_t {
 struct PlanRecord {
     std::vector<PlanField> fields;  // sorted by name bytes, names distinct
     RecordKeyTable names;
+    // Where this record's learned key order starts in a reader's order
+    // slots (fields + 1 of them: which field followed each, and which came
+    // first).
+    uint32_t order_slot = 0;
     ClauseRule rule = ClauseRule::Closed;
     std::vector<std::pair<uint32_t, uint32_t>> clauses;  // (key node, value node)
     uint64_t required = 0;  // how many fields are required
@@ -122,11 +126,14 @@ class JsonPlan {
     // A node that may need the interpreter is reachable: the plan is never
     // used.
     bool runs_user_code() const noexcept { return runs_user_code_; }
+    // Order slots of all records together.
+    uint32_t order_slots() const noexcept { return order_slots_; }
 
  private:
     friend class PlanBuilder;
     std::vector<PlanNode> nodes_;
     uint32_t root_ = kNoPlanNode;
+    uint32_t order_slots_ = 0;
     bool runs_user_code_ = false;
 };
 

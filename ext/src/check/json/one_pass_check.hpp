@@ -26,9 +26,11 @@
 
 #include <Python.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "check/json/json_plan.hpp"
 #include "check/precompute.hpp"
@@ -72,7 +74,14 @@ class OnePassCheck {
  public:
     OnePassCheck(const JsonPlan& plan, std::string_view text, Sink& sink)
         : in_(text), whole_(in_, sink), plan_(plan), sink_(sink),
-          rescan_budget_(static_cast<int64_t>(text.size()) * 2 + 4096) {}
+          rescan_budget_(static_cast<int64_t>(text.size()) * 2 + 4096) {
+        const size_t slots = plan.order_slots();
+        if (slots > kInlineOrderSlots) {
+            order_heap_.resize(slots);
+            order_ = order_heap_.data();
+        }
+        std::fill(order_, order_ + slots, kUnlearned);
+    }
 
     // True when the text is exactly one value (blanks around it allowed)
     // that passes the plan's root.
@@ -121,11 +130,51 @@ class OnePassCheck {
         if (in_.at_end()) return false;
         const char c = in_.peek();
         if (c == '[' || c == '{') return container(n, c);
+        const PlanNode& node = plan_.node(n);
+        if (node.op == PlanOp::Kinds) {
+            // Most leaves test the kind alone: no value to make unless the
+            // sink keeps it, and the walk's one level checked inline.
+            if (walk_depth_ >= kMaxWalkDepth) return false;
+            if constexpr (!Sink::kMakesValues) {
+                json::JsonKind kind;
+                return scan_scalar(c, kind) && (node.kinds & json_kind_bit(kind)) != 0;
+            }
+        }
         const uint64_t identity = offset();
         json::JsonValue v;
         if (!read_scalar(c, v)) return false;
-        if (scalar(n, v, identity) != Verdict::Yes) return false;
+        if (node.op == PlanOp::Kinds) {
+            if ((node.kinds & json_kind_bit(v.kind())) == 0) return false;
+        } else if (scalar(n, v, identity) != Verdict::Yes) {
+            return false;
+        }
         return sink_.scalar(v);
+    }
+
+    // The kind of the scalar at the cursor (its first byte c), checked by
+    // the grammar but not read.
+    bool scan_scalar(char c, json::JsonKind& kind) {
+        using json::JsonKind;
+        switch (c) {
+            case '"': {
+                in_.advance();
+                json::JsonString s;
+                kind = JsonKind::String;
+                return in_.parse_string(s);
+            }
+            case 't': kind = JsonKind::Bool; return in_.parse_literal("true", 4);
+            case 'f': kind = JsonKind::Bool; return in_.parse_literal("false", 5);
+            case 'n': kind = JsonKind::Null; return in_.parse_literal("null", 4);
+            default: {
+                if (c != '-' && static_cast<unsigned char>(c - '0') >= 10) return false;
+                json::JsonNumber::Kind number;
+                if (!in_.scan_number(number)) return false;
+                kind = number == json::JsonNumber::Kind::Int     ? JsonKind::Int
+                       : number == json::JsonNumber::Kind::Float ? JsonKind::Float
+                                                                 : JsonKind::BigInt;
+                return true;
+            }
+        }
     }
 
     // A value taken whole, checked by the grammar alone.
@@ -424,7 +473,10 @@ class OnePassCheck {
             in_.advance();
             closed = true;
         } else {
-            int32_t predicted = 0;
+            // Documents write their records' keys in one order: the field
+            // that followed this one last time is tried first.
+            int32_t* order = order_ + rec.order_slot;
+            size_t previous = rec.fields.size();  // the slot of the first key
             do {
                 in_.skip_blank();
                 if (in_.at_end() || in_.peek() != '"') return false;
@@ -435,9 +487,11 @@ class OnePassCheck {
                 in_.skip_blank();
                 if (in_.at_end() || in_.peek() != ':') return false;
                 in_.advance();
-                const int32_t field = rec.names.is(predicted, key.utf8) ? predicted : rec.names.find(key.utf8);
+                const int32_t guess = order[previous];
+                const int32_t field = rec.names.is(guess, key.utf8) ? guess : rec.names.find(key.utf8);
                 if (field != kNoName) {
-                    predicted = field + 1;
+                    order[previous] = field;
+                    previous = static_cast<size_t>(field);
                     uint64_t& word = seen[static_cast<size_t>(field) / 64];
                     const uint64_t bit = uint64_t{1} << (field % 64);
                     // A repeated key: the last one wins, which the exact road
@@ -497,6 +551,9 @@ class OnePassCheck {
         uint32_t definition;
     };
 
+    static constexpr int32_t kUnlearned = -1;
+    static constexpr size_t kInlineOrderSlots = 64;
+
     json::JsonCursor in_;
     json::detail::JsonParser<Sink> whole_;
     const JsonPlan& plan_;
@@ -506,6 +563,9 @@ class OnePassCheck {
     uint64_t references_ = 0;
     std::array<GuardEntry, kMaxRecursionEntries> guard_;
     int64_t rescan_budget_;
+    int32_t order_inline_[kInlineOrderSlots];
+    std::vector<int32_t> order_heap_;
+    int32_t* order_ = order_inline_;
 };
 
 }  // namespace tessolin::check

@@ -46,12 +46,17 @@ WalkOutcome run_walk(py::ValidatorData& data, WalkInput input, WalkMode mode) {
     return outcome;
 }
 
-void raise_walk_failure(WalkOutcome&& outcome) {
+void set_walk_failure(WalkOutcome&& outcome) {
     if (outcome.fatal) {
         py::restore_error(std::move(outcome.fatal));
-        throw py::PythonError{};
+        return;
     }
-    py::raise_validation_error(std::move(outcome.violations));
+    py::restore_error(py::build_validation_error(std::move(outcome.violations)));
+}
+
+void raise_walk_failure(WalkOutcome&& outcome) {
+    set_walk_failure(std::move(outcome));
+    throw py::PythonError{};
 }
 
 bool is_member(std::span<const py::PyRef> pool, ir::DefinitionsView definitions, const ir::SchemaNode& node,

@@ -44,8 +44,8 @@ const check::JsonPlan* fast_road_plan(PyObject* self) {
 }
 
 // The parsed document (None unless `make_value`) when it is a member;
-// otherwise raises the fatal exception, the ValidationError of the walk, or
-// the parse failure.
+// otherwise an empty result with the fatal exception or the ValidationError
+// of the walk pending, or a parse failure raised.
 PyRef load_checked(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                    const Signature<2>& sig, bool make_value) {
     PyObject* data = nullptr;
@@ -72,7 +72,10 @@ PyRef load_checked(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyOb
     PyRef parsed = parse_json_input(data);
     check::WalkOutcome outcome = check::run_walk(*validator_data(self), WalkInput::object(parsed.get()),
                                                  fail_fast ? WalkMode::FailFast : WalkMode::CollectAll);
-    if (outcome.fatal || !outcome.member) check::raise_walk_failure(std::move(outcome));
+    if (outcome.fatal || !outcome.member) {
+        check::set_walk_failure(std::move(outcome));
+        return {};  // NULL with the failure pending, without a C++ throw
+    }
     if (!make_value) return PyRef::borrow(Py_None);
     return parsed;
 }

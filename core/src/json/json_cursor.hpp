@@ -191,6 +191,7 @@ class JsonCursor {
  private:
   static bool is_digit(char c) noexcept { return static_cast<unsigned char>(c - '0') < 10; }
   const char* skip_digits(const char* p) const noexcept {
+    // Numbers are short: a word-at-a-time scan measured slower here.
     while (p != end_ && is_digit(*p)) ++p;
     return p;
   }

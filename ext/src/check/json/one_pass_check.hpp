@@ -153,7 +153,7 @@ class OnePassCheck {
 
     // The kind of the scalar at the cursor (its first byte c), checked by
     // the grammar but not read.
-    bool scan_scalar(char c, json::JsonKind& kind) {
+    [[gnu::always_inline]] bool scan_scalar(char c, json::JsonKind& kind) {
         using json::JsonKind;
         switch (c) {
             case '"': {

@@ -18,20 +18,6 @@ constexpr JsonKinds bit(JsonKind kind) noexcept { return json_kind_bit(kind); }
 // reader keeps its seen-fields set in a few words.
 constexpr size_t kMaxPlanFields = 256;
 
-// The kinds a plain kind (tags 0..7) accepts, as json_scalar_matches does.
-JsonKinds plain_kinds(ir::NodeKind kind) noexcept {
-    using K = ir::NodeKind;
-    switch (kind) {
-        case K::Anything: return kAllJsonKinds;
-        case K::None: return bit(JsonKind::Null);
-        case K::Bool: return bit(JsonKind::Bool);
-        case K::Int: return bit(JsonKind::Int) | bit(JsonKind::Bool) | bit(JsonKind::BigInt);
-        case K::Float: return bit(JsonKind::Float);
-        case K::Str: return bit(JsonKind::String);
-        default: return 0;  // Nothing; no JSON value is bytes
-    }
-}
-
 // The decimal text of an int, or nothing when it has more digits than any
 // JSON integer may (str() refuses those).
 std::optional<std::string> decimal_text(PyObject* integer) {
@@ -130,7 +116,7 @@ class PlanBuilder {
             case K::Int:
             case K::Float:
             case K::Str:
-            case K::Bytes: return kinds_node(plain_kinds(node.kind()));
+            case K::Bytes: return kinds_node(plain_json_kinds(node.tag()));
             case K::Literal: return literal(node.number());
             case K::Instance: return instance(node.number());
             case K::Sequence: {

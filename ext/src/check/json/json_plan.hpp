@@ -29,6 +29,7 @@
 #include "binding/ref.hpp"
 #include "check/json/json_number_order.hpp"
 #include "check/json/record_key_table.hpp"
+#include "check/leaf_tests.hpp"
 #include "ir/definitions.hpp"
 #include "ir/node.hpp"
 #include "json/json_value.hpp"
@@ -38,15 +39,6 @@ namespace tessolin::check {
 
 struct Precompute;
 struct LiteralSet;
-
-// A set of JSON value kinds, one bit per json::JsonKind.
-using JsonKinds = uint8_t;
-inline constexpr JsonKinds json_kind_bit(json::JsonKind kind) noexcept {
-    return static_cast<JsonKinds>(1u << static_cast<unsigned>(kind));
-}
-inline constexpr JsonKinds kAllJsonKinds = 0xFF;
-inline constexpr JsonKinds kNumberKinds = json_kind_bit(json::JsonKind::Int) | json_kind_bit(json::JsonKind::BigInt) |
-                                          json_kind_bit(json::JsonKind::Float);
 
 inline constexpr uint32_t kNoPlanNode = UINT32_MAX;
 

@@ -1,6 +1,8 @@
-// JSON objects against records. The parser keeps one member per key (the
-// last value, at the first position), so every key is met once.
+// JSON objects against records (membership only, json_walks.hpp). The
+// parser keeps one member per key (the last value, at the first position),
+// so every key is met once.
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -9,7 +11,6 @@
 
 #include "check/json/json_walks.hpp"
 #include "check/precompute.hpp"
-#include "check/recording.hpp"
 #include "check/walk/mapping.hpp"
 #include "check/walk_node.hpp"
 
@@ -188,12 +189,9 @@ bool json_mapping_member(const ir::SchemaNode& node, const JsonValue& object, co
 }  // namespace
 
 bool walk_json_record(const ir::SchemaNode& node, WalkInput input, const WalkContext& ctx) {
+    assert(ctx.mode == WalkMode::Membership);
     const JsonValue& value = *input.json_value();
-    if (value.kind() == json::JsonKind::Object && json_mapping_member(node, value, ctx)) return true;
-    // JSON values are checked in membership mode; a collecting walk gets
-    // one summary violation for the whole value.
-    if (ctx.collecting() && !ctx.shared->aborted()) push_violation("dict_type", "dict", input, ctx);
-    return false;
+    return value.kind() == json::JsonKind::Object && json_mapping_member(node, value, ctx);
 }
 
 }  // namespace tessolin::check

@@ -1,10 +1,10 @@
-// Refinements over JSON values. In membership mode each constraint that the
-// JSON value settles by itself is read from it: lengths (str in code
-// points), exact numeric bounds and divisors, patterns on the UTF-8 text.
-// The others (predicates, bounds and divisors of other types, big ints
-// where exactness needs Python) convert the value once and run the Python
-// test. Collecting walks convert once and use the Python tests throughout,
-// so messages are the ones the Python-object walk writes.
+// Refinements over JSON values (membership only, json_walks.hpp). Each
+// constraint that the JSON value settles by itself is read from it:
+// lengths (str in code points), exact numeric bounds and divisors, patterns
+// on the UTF-8 text. The others (predicates, bounds and divisors of other
+// types, big ints where exactness needs Python) convert the value once and
+// run the Python test.
+#include <cassert>
 #include <optional>
 #include <string_view>
 
@@ -119,31 +119,25 @@ std::optional<bool> read_constraint(const ir::Constraint& c, const JsonValue& v,
 
 bool walk_json_refinement(const ir::SchemaNode& base, const ir::ConstraintList& constraints, WalkInput input,
                           const WalkContext& ctx) {
+    assert(ctx.mode == WalkMode::Membership);
     if (!walk_node(base, input, ctx)) return false;
     const WalkShared& shared = *ctx.shared;
-    const bool membership = ctx.mode == WalkMode::Membership;
     py::PyRef converted;  // made at most once, on the first constraint that needs it
-    bool all = true;
     for (const ir::Constraint& c : constraints) {
-        bool passed;
-        std::optional<bool> read = membership ? read_constraint(c, *input.json_value(), shared) : std::nullopt;
-        if (read) {
-            passed = *read;
-        } else {
-            if (!converted) {
-                converted = json_input_to_object(input);
-                if (!converted) {
-                    PyErr_Clear();
-                    return false;
-                }
-            }
-            passed = check_refinement_constraint(c, converted.get(), ctx);
+        if (std::optional<bool> read = read_constraint(c, *input.json_value(), shared)) {
+            if (!*read) return false;
+            continue;
         }
-        if (passed) continue;
-        all = false;
-        if (shared.aborted() || ctx.mode != WalkMode::CollectAll) return false;
+        if (!converted) {
+            converted = json_input_to_object(input);
+            if (!converted) {
+                PyErr_Clear();
+                return false;
+            }
+        }
+        if (!check_refinement_constraint(c, converted.get(), ctx)) return false;
     }
-    return all;
+    return true;
 }
 
 }  // namespace tessolin::check

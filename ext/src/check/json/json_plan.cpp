@@ -108,15 +108,8 @@ class PlanBuilder {
 
     PlanNode make(const ir::SchemaNode& node) {
         using K = ir::NodeKind;
+        if (ir::is_plain_kind(node.kind())) return kinds_node(plain_json_kinds(node.tag()));
         switch (node.kind()) {
-            case K::Anything:
-            case K::Nothing:
-            case K::None:
-            case K::Bool:
-            case K::Int:
-            case K::Float:
-            case K::Str:
-            case K::Bytes: return kinds_node(plain_json_kinds(node.tag()));
             case K::Literal: return literal(node.number());
             case K::Instance: return instance(node.number());
             case K::Sequence: {
@@ -165,6 +158,7 @@ class PlanBuilder {
                 return out;
             }
             case K::Placeholder: return kinds_node(0);
+            default: break;  // the plain kinds, above
         }
         return give_up();
     }

@@ -435,18 +435,26 @@ class OnePassCheck {
         return false;
     }
 
+    // Past a container's opening byte and the blanks after it: true when
+    // the container closes at once with `close`; false with `more` set when
+    // a value follows; false with `more` clear at the end of the text.
+    bool closes_at_once(char close, bool& more) {
+        in_.advance();
+        in_.skip_blank();
+        more = !in_.at_end() && in_.peek() != close;
+        if (in_.at_end() || more) return false;
+        in_.advance();
+        return true;
+    }
+
     bool list(const PlanNode& node) {
         Nesting nesting(open_);
         if (nesting.too_deep()) return false;
-        in_.advance();
-        in_.skip_blank();
-        if (in_.at_end()) return false;
         size_t count = 0;
-        bool closed = false;
-        if (in_.peek() == ']') {
-            in_.advance();
-            closed = true;
-        } else {
+        bool more = false;
+        if (!closes_at_once(']', more)) {
+            if (!more) return false;
+            bool closed = false;
             const size_t prefix = node.children.size();
             do {
                 const uint32_t item = count < prefix ? node.children[count] : node.child;
@@ -454,25 +462,23 @@ class OnePassCheck {
                 if (!value(item)) return false;
                 ++count;
             } while (next_item(']', closed));
-            if (!closed || count < prefix) return false;
+            if (!closed) return false;
         }
+        // Fewer items than the prefix names (an empty list included).
+        if (count < node.children.size()) return false;
         return sink_.end_array(count);
     }
 
     bool record(const PlanRecord& rec) {
         Nesting nesting(open_);
         if (nesting.too_deep()) return false;
-        in_.advance();
-        in_.skip_blank();
-        if (in_.at_end()) return false;
         std::array<uint64_t, kSeenWords> seen{};
         uint64_t required_seen = 0;
         size_t count = 0;
-        bool closed = false;
-        if (in_.peek() == '}') {
-            in_.advance();
-            closed = true;
-        } else {
+        bool more = false;
+        if (!closes_at_once('}', more)) {
+            if (!more) return false;
+            bool closed = false;
             // Documents write their records' keys in one order: the field
             // that followed this one last time is tried first.
             int32_t* order = order_ + rec.order_slot;

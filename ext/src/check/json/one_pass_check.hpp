@@ -125,7 +125,7 @@ class OnePassCheck {
     uint64_t offset() const noexcept { return static_cast<uint64_t>(in_.position() - in_.begin()); }
 
     // The value at the cursor against node `n`; the cursor ends past it.
-    bool value(uint32_t n) {
+    [[gnu::always_inline]] bool value(uint32_t n) {
         in_.skip_blank();
         if (in_.at_end()) return false;
         const char c = in_.peek();
@@ -180,7 +180,7 @@ class OnePassCheck {
     // A value taken whole, checked by the grammar alone.
     bool whole_value() { return whole_.value(open_); }
 
-    bool read_scalar(char c, json::JsonValue& v) {
+    [[gnu::always_inline]] bool read_scalar(char c, json::JsonValue& v) {
         using json::JsonValue;
         switch (c) {
             case '"': {

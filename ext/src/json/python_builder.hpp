@@ -113,7 +113,7 @@ class PythonObjectBuilder {
         return name != nullptr ? push(Py_NewRef(name)) : key(text);
     }
 
-    bool scalar(const json::JsonValue& v) {
+    [[gnu::always_inline]] bool scalar(const json::JsonValue& v) {
         using json::JsonKind;
         switch (v.kind()) {
             case JsonKind::Null: return null();

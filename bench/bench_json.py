@@ -9,11 +9,13 @@ pydantic in strict mode. Peers that are not installed are skipped.
 """
 
 import argparse
+import functools
 import json
 import random
 import sys
-import time
 from typing import TypedDict
+
+from timing import best_seconds
 
 from tessolin import Validator
 
@@ -83,30 +85,6 @@ def contenders(schema):
     return out
 
 
-def calibrate(fn, data, batch_seconds):
-    """Calls per batch so that one batch takes about `batch_seconds`."""
-    fn(data)
-    start = time.perf_counter()
-    fn(data)
-    once = max(time.perf_counter() - start, 1e-7)
-    return max(1, int(batch_seconds / once))
-
-
-def best_times(fns, data, rounds, batch_seconds):
-    """Best seconds per call of each function. The functions take turns
-    batch by batch, so a busy machine slows them all alike."""
-    batches = [calibrate(fn, data, batch_seconds) for fn in fns]
-    best = [float("inf")] * len(fns)
-    for _ in range(rounds):
-        for i, fn in enumerate(fns):
-            n = batches[i]
-            start = time.perf_counter()
-            for _ in range(n):
-                fn(data)
-            best[i] = min(best[i], (time.perf_counter() - start) / n)
-    return best
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--quick", action="store_true", help="shorter timing runs")
@@ -121,7 +99,7 @@ def main():
             result = fn(data)
             if name.endswith("load") or name.startswith(("msgspec", "pydantic")):
                 assert result == reference, name
-        times = best_times([fn for _, fn in named], data, rounds, batch_seconds)
+        times = best_seconds([functools.partial(fn, data) for _, fn in named], rounds, batch_seconds)
         fastest = min(times)
         for seconds, (name, _) in sorted(zip(times, named), key=lambda row: row[0]):
             print(

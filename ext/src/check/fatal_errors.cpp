@@ -14,7 +14,7 @@ void store_fatal_error(py::PyRef exception, const WalkShared& shared) noexcept {
     FatalSlot& slot = *shared.fatal;
     slot.busy = true;
     if (!slot.exception) slot.exception = std::move(exception);
-    *shared.abort |= 1u;
+    *shared.abort |= kAbortBit;
     slot.busy = false;
 }
 

@@ -1,5 +1,6 @@
-// The seam between the walk and parsed JSON values. The walk over Python
-// objects is complete; these are the calls a JSON input goes through.
+// A parsed JSON value as the Python object it stands for: what the walk
+// hands to the checks that call into Python (predicates, odd constants,
+// attributes) and renders.
 #pragma once
 
 #include "binding/ref.hpp"
@@ -12,8 +13,5 @@ namespace tessolin::check {
 // The Python object a JSON input stands for (a new reference), or an empty
 // PyRef with the exception pending.
 py::PyRef json_input_to_object(WalkInput input) noexcept;
-
-// walk_node's dispatch for a JSON input, once depth and abort are handled.
-bool walk_json_node(const ir::SchemaNode& node, WalkInput input, const WalkContext& ctx);
 
 }  // namespace tessolin::check

@@ -122,6 +122,7 @@ std::unique_ptr<Precompute> build_precompute(std::span<const py::PyRef> pool, ir
     auto tables = std::make_unique<Precompute>();
     precompute_node(root, pool, *tables);
     for (const ir::SchemaNode& d : definitions) precompute_node(d, pool, *tables);
+    tables->json_plan = build_json_plan(pool, definitions, root, *tables);
     return tables;
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "binding/ref.hpp"
+#include "check/json/json_plan.hpp"
 #include "compile/annotated/anchored_pattern.hpp"
 #include "ir/definitions.hpp"
 #include "ir/node.hpp"
@@ -58,6 +59,8 @@ struct Precompute {
     IdentityMap<std::vector<py::PyRef>> attribute_names;
     IdentityMap<LiteralSet> literal_sets;
     IdentityMap<std::shared_ptr<const build::AnchoredPattern>> patterns;
+    // Points into the four tables above, so it is built last.
+    std::unique_ptr<JsonPlan> json_plan;
 
     const RecordKeys* find_record(const ir::FieldList& fields) const noexcept {
         auto it = record_keys.find(fields.identity());
@@ -77,8 +80,8 @@ struct Precompute {
     }
 };
 
-// Builds the four tables for a finalised schema: the root, then every
-// definition in order. Throws PythonError / InternalError only when a
+// Builds the four tables for a finalised schema (the root, then every
+// definition in order), then the JSON plan over them. Throws PythonError / InternalError only when a
 // Python string cannot be made (the cell then stays empty).
 std::unique_ptr<Precompute> build_precompute(std::span<const py::PyRef> pool, ir::DefinitionsView definitions,
                                              const ir::SchemaNode& root);

@@ -32,9 +32,14 @@ const Precompute& ensure_precompute(py::ValidatorData& data);
 // One walk of the validator's root over `input` in `mode`.
 WalkOutcome run_walk(py::ValidatorData& data, WalkInput input, WalkMode mode);
 
-// Raises the outcome's result as a pending Python exception and throws
-// PythonError: the fatal exception when there is one, else the
-// ValidationError of the violations. Only for a non-member or a fatal one.
+// Sets the outcome's result as the pending Python exception: the fatal
+// exception when there is one, else the ValidationError of the violations.
+// Only for a non-member or a fatal one. Throws PythonError only when the
+// error cannot be made. Entry points then return NULL: a C++ throw costs
+// more than the rest of a failed check together.
+void set_walk_failure(WalkOutcome&& outcome);
+
+// set_walk_failure, then throws PythonError.
 [[noreturn]] void raise_walk_failure(WalkOutcome&& outcome);
 
 // Membership of one Python object in `node` of the schema given by `pool`

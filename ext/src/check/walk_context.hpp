@@ -77,6 +77,11 @@ class RecursionGuard {
     uint64_t count_ = 0;
 };
 
+// Bits of the abort byte.
+inline constexpr uint8_t kAbortBit = 1;    // unwind at once
+inline constexpr uint8_t kProbeBit = 2;    // a probing walk: no user code may run
+inline constexpr uint8_t kGaveUpBit = 4;   // the probe stopped before user code
+
 // Fields shared by a context and all its sub-contexts.
 struct WalkShared {
     PoolView pool;
@@ -85,9 +90,11 @@ struct WalkShared {
     RecursionGuard* guard = nullptr;
     uint64_t* depth = nullptr;
     FatalSlot* fatal = nullptr;
-    uint8_t* abort = nullptr;  // bit 0: abort
+    uint8_t* abort = nullptr;  // kAbortBit, kProbeBit, kGaveUpBit
 
-    bool aborted() const noexcept { return (*abort & 1u) != 0; }
+    bool aborted() const noexcept { return (*abort & kAbortBit) != 0; }
+    bool probing() const noexcept { return (*abort & kProbeBit) != 0; }
+    bool gave_up() const noexcept { return (*abort & kGaveUpBit) != 0; }
 };
 
 struct WalkContext {

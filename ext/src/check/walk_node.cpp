@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "check/json_input.hpp"
+#include "check/json/json_walks.hpp"
 #include "check/recording.hpp"
 #include "check/walk/walks.hpp"
 
@@ -27,8 +27,8 @@ bool type_failure(const ir::SchemaNode& node, WalkInput input, const WalkContext
     return false;
 }
 
-bool dispatch_object(const ir::SchemaNode& node, WalkInput input, const WalkContext& ctx) {
-    PyObject* obj = input.py();
+bool dispatch(const ir::SchemaNode& node, WalkInput input, const WalkContext& ctx) {
+    const bool json = input.is_json();
     using K = ir::NodeKind;
     switch (node.kind()) {
         case K::Anything: return true;
@@ -38,19 +38,26 @@ bool dispatch_object(const ir::SchemaNode& node, WalkInput input, const WalkCont
         case K::Int:
         case K::Float:
         case K::Str:
-        case K::Bytes:
-            return scalar_matches(node.tag(), obj) || type_failure(node, input, ctx);
-        case K::Literal: return check_literal(node.number(), input, ctx);
-        case K::Sequence: return walk_sequence(node.sequence_kind(), node.prefix(), node.tail(), input, ctx);
+        case K::Bytes: return leaf_matches(node.tag(), input) || type_failure(node, input, ctx);
+        case K::Literal: return json ? check_json_literal(node.number(), input, ctx) : check_literal(node.number(), input, ctx);
+        case K::Sequence:
+            return json ? walk_json_sequence(node.sequence_kind(), node.prefix(), node.tail(), input, ctx)
+                        : walk_sequence(node.sequence_kind(), node.prefix(), node.tail(), input, ctx);
+        // A JSON value is never a set: the set walk refuses it.
         case K::Collection: return walk_set(node.collection_kind(), *node.element(), input, ctx);
-        case K::Record: return walk_record(node, input, ctx);
-        case K::Union: return walk_union(node.members(), input, ctx);
+        case K::Record: return json ? walk_json_record(node, input, ctx) : walk_record(node, input, ctx);
+        case K::Union: return json ? walk_json_union(node.members(), input, ctx) : walk_union(node.members(), input, ctx);
+        // These only walk their children.
         case K::Intersection: return walk_intersection(node.members(), input, ctx);
         case K::Complement: return walk_complement(*node.inner(), input, ctx);
-        case K::Instance: return check_instance(node.number(), input, ctx);
-        case K::Object: return walk_object(node.attributes(), input, ctx);
-        case K::Refinement: return walk_refinement(*node.base(), node.constraints(), input, ctx);
         case K::Reference: return walk_reference(node.number(), input, ctx);
+        case K::Instance:
+            return json ? check_json_instance(node.number(), input, ctx) : check_instance(node.number(), input, ctx);
+        // Attributes are read from the object (a JSON value's, converted).
+        case K::Object: return walk_object(node.attributes(), input, ctx);
+        case K::Refinement:
+            return json ? walk_json_refinement(*node.base(), node.constraints(), input, ctx)
+                        : walk_refinement(*node.base(), node.constraints(), input, ctx);
         case K::Placeholder:
             push_violation("unresolved_recursion", "a resolved recursive value", input, ctx);
             return false;
@@ -69,8 +76,7 @@ bool walk_node(const ir::SchemaNode& node, WalkInput input, const WalkContext& c
         return false;
     }
     DepthLevel level(shared.depth);
-    if (input.is_object()) return dispatch_object(node, input, ctx);
-    return walk_json_node(node, input, ctx);
+    return dispatch(node, input, ctx);
 }
 
 }  // namespace tessolin::check

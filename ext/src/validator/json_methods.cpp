@@ -1,11 +1,17 @@
-// The JSON entry points of a Validator. validate_json and load parse the
-// document into Python objects and run the same walk as validate over them,
-// so they reach the same answers and errors; load hands back the object it
-// checked. is_valid_json parses into immutable JSON values and walks those
-// in place in membership mode, creating no Python objects for the document.
+// The JSON entry points of a Validator. Each first takes the fast road when
+// the validator's plan runs no user code: the document checked while it is
+// read (check/json/json_fast_road.hpp), proving members in one pass;
+// is_valid_json and validate_json make no objects on it, load makes each
+// object as it checks it. What the fast road does not prove goes down the
+// exact road: validate_json and load parse the document into Python objects
+// and run the same walk as validate over them, so they reach the same
+// answers and errors; is_valid_json parses into immutable JSON values and
+// walks those in place in membership mode.
 #include <string_view>
 
 #include "binding/binding.hpp"
+#include "check/json/json_fast_road.hpp"
+#include "check/precompute.hpp"
 #include "check/run_walk.hpp"
 #include "json/json_document.hpp"
 #include "json/json_entry_points.hpp"
@@ -30,10 +36,18 @@ constexpr Signature<2> kLoadSig{"Validator.load()",
 constexpr Signature<1> kIsValidJsonSig{"Validator.is_valid_json()", {{{"data", ParamKind::PositionalOnly, true}}}};
 
 
-// The parsed document when it is a member; otherwise raises the fatal
-// exception, the ValidationError of the walk, or the parse failure.
+// The validator's plan when documents may take the fast road.
+const check::JsonPlan* fast_road_plan(PyObject* self) {
+    const check::Precompute& tables = check::ensure_precompute(*validator_data(self));
+    const check::JsonPlan* plan = tables.json_plan.get();
+    return plan != nullptr && !plan->runs_user_code() && check::fast_road_enabled() ? plan : nullptr;
+}
+
+// The parsed document (None unless `make_value`) when it is a member;
+// otherwise an empty result with the fatal exception or the ValidationError
+// of the walk pending, or a parse failure raised.
 PyRef load_checked(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                   const Signature<2>& sig) {
+                   const Signature<2>& sig, bool make_value) {
     PyObject* data = nullptr;
     bool fail_fast = false;
     if (nargs == 1 && kwnames == nullptr) {
@@ -44,26 +58,54 @@ PyRef load_checked(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyOb
         fail_fast = fail_fast_argument(a[1]);
         data = a[0];
     }
+    if (const check::JsonPlan* plan = fast_road_plan(self)) {
+        const JsonInputText input = json_input_text(data);
+        if (input.kind == JsonInputClass::Text) {
+            if (!make_value) {
+                if (check::document_proved_member(*plan, input.text)) return PyRef::borrow(Py_None);
+            } else if (PyRef loaded = check::load_proved_member(*plan, input.text)) {
+                return loaded;
+            }
+        }
+        PyErr_Clear();  // the exact road classifies the input again
+    }
     PyRef parsed = parse_json_input(data);
     check::WalkOutcome outcome = check::run_walk(*validator_data(self), WalkInput::object(parsed.get()),
                                                  fail_fast ? WalkMode::FailFast : WalkMode::CollectAll);
-    if (outcome.fatal || !outcome.member) check::raise_walk_failure(std::move(outcome));
+    if (outcome.fatal || !outcome.member) {
+        check::set_walk_failure(std::move(outcome));
+        return {};  // NULL with the failure pending, without a C++ throw
+    }
+    if (!make_value) return PyRef::borrow(Py_None);
     return parsed;
 }
 
 PyRef validate_json_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    load_checked(self, args, nargs, kwnames, kValidateJsonSig);
-    return PyRef::borrow(Py_None);
+    return load_checked(self, args, nargs, kwnames, kValidateJsonSig, false);
 }
 
 PyRef load_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return load_checked(self, args, nargs, kwnames, kLoadSig);
+    return load_checked(self, args, nargs, kwnames, kLoadSig, true);
 }
 
 PyRef membership(PyObject* self, WalkInput input) {
     check::WalkOutcome outcome = check::run_walk(*validator_data(self), input, WalkMode::Membership);
     if (outcome.fatal) check::raise_walk_failure(std::move(outcome));
     return PyRef::borrow(outcome.member ? Py_True : Py_False);
+}
+
+// The fast road of is_valid_json: a long document is read with the
+// interpreter lock released. `data` stays referenced by the caller for the
+// whole call, and the text it views cannot change: a bytes object is
+// immutable, and a str keeps its UTF-8 form until it dies.
+bool document_member(const check::JsonPlan& plan, PyObject* data, std::string_view text) {
+    if (text.size() < check::kReleaseLockBytes) return check::document_proved_member(plan, text);
+    PyRef hold = PyRef::borrow(data);
+    bool member;
+    Py_BEGIN_ALLOW_THREADS
+    member = check::document_proved_member(plan, text);
+    Py_END_ALLOW_THREADS
+    return member;
 }
 
 PyRef is_valid_json_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -73,6 +115,9 @@ PyRef is_valid_json_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     // a wrong type or a lone surrogate is simply not a member.
     if (input.kind == JsonInputClass::Failed) throw PythonError{};
     if (input.kind != JsonInputClass::Text) return PyRef::borrow(Py_False);
+    if (const check::JsonPlan* plan = fast_road_plan(self)) {
+        if (document_member(*plan, a[0], input.text)) return PyRef::borrow(Py_True);
+    }
     // The document is walked as parsed JSON values, with no Python objects
     // made for its containers or strings.
     json::JsonDocument document;

@@ -27,11 +27,14 @@ constexpr Signature<1> kEnsureSig{"Validator.ensure()", {{{"obj", ParamKind::Pos
 
 ValidatorData& data_of(PyObject* self) { return *validator_data(self); }
 
-// Member: nothing; otherwise raises the fatal exception or the
-// ValidationError (throws PythonError).
-void run_validation(PyObject* self, PyObject* obj, WalkMode mode) {
+// True for a member; otherwise false with the fatal exception or the
+// ValidationError pending, which the caller reports by returning an empty
+// result (NULL to the interpreter) rather than by a C++ throw.
+bool run_validation(PyObject* self, PyObject* obj, WalkMode mode) {
     check::WalkOutcome outcome = check::run_walk(data_of(self), WalkInput::object(obj), mode);
-    if (outcome.fatal || !outcome.member) check::raise_walk_failure(std::move(outcome));
+    if (!outcome.fatal && outcome.member) return true;
+    check::set_walk_failure(std::move(outcome));
+    return false;
 }
 
 bool run_membership(PyObject* self, PyObject* obj) {
@@ -43,7 +46,7 @@ bool run_membership(PyObject* self, PyObject* obj) {
 PyRef validate_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     auto a = parse_fastcall(kValidateSig, args, nargs, kwnames);
     const bool fail_fast = fail_fast_argument(a[1]);
-    run_validation(self, a[0], fail_fast ? WalkMode::FailFast : WalkMode::CollectAll);
+    if (!run_validation(self, a[0], fail_fast ? WalkMode::FailFast : WalkMode::CollectAll)) return {};
     return PyRef::borrow(Py_None);
 }
 
@@ -54,7 +57,7 @@ PyRef is_valid_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyO
 
 PyRef ensure_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     auto a = parse_fastcall(kEnsureSig, args, nargs, kwnames);
-    run_validation(self, a[0], WalkMode::CollectAll);
+    if (!run_validation(self, a[0], WalkMode::CollectAll)) return {};
     return PyRef::borrow(a[0]);
 }
 

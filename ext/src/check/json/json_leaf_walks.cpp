@@ -1,6 +1,8 @@
-// Literals, instances and unions over JSON values. A literal or instance
-// test that the value's kind settles is answered without making the Python
-// object; the rest converts the value and runs the Python-object test.
+// Literals, instances and unions over JSON values (membership only,
+// json_walks.hpp). A literal or instance test that the value's kind settles
+// is answered without making the Python object; the rest converts the value
+// and runs the Python-object test.
+#include <cassert>
 #include <optional>
 #include <string_view>
 
@@ -22,7 +24,7 @@ using json::JsonValue;
 std::optional<bool> json_equals_constant(const JsonValue& value, PyObject* constant) {
     PyTypeObject* type = Py_TYPE(constant);
     // A literal matches only a value of exactly its type.
-    if (type != json_python_type(value)) return false;
+    if (type != json_python_type(value.kind())) return false;
     switch (value.kind()) {
         case JsonKind::Null: return true;
         case JsonKind::Bool: return value.as_bool() == (constant == Py_True);
@@ -64,30 +66,28 @@ std::optional<bool> json_equals_constant(const JsonValue& value, PyObject* const
 }  // namespace
 
 bool check_json_literal(uint64_t pool_index, WalkInput input, const WalkContext& ctx) {
-    if (ctx.mode == WalkMode::Membership) {
-        PyObject* constant = ctx.shared->pool.at(pool_index);
-        if (constant == nullptr) return false;
-        if (std::optional<bool> answer = json_equals_constant(*input.json_value(), constant)) return *answer;
-    }
+    assert(ctx.mode == WalkMode::Membership);
+    PyObject* constant = ctx.shared->pool.at(pool_index);
+    if (constant == nullptr) return false;
+    if (std::optional<bool> answer = json_equals_constant(*input.json_value(), constant)) return *answer;
     return check_literal(pool_index, input, ctx);
 }
 
 bool check_json_instance(uint64_t pool_index, WalkInput input, const WalkContext& ctx) {
-    if (ctx.mode == WalkMode::Membership) {
-        PyObject* cls = ctx.shared->pool.at(pool_index);
-        if (cls == nullptr) return false;
-        // A class whose metaclass is exactly type has no __instancecheck__ of
-        // its own, and the builtin types a JSON value stands for report
-        // themselves as __class__: isinstance is the subtype test.
-        if (PyType_CheckExact(cls)) {
-            return PyType_IsSubtype(json_python_type(*input.json_value()), reinterpret_cast<PyTypeObject*>(cls));
-        }
+    assert(ctx.mode == WalkMode::Membership);
+    PyObject* cls = ctx.shared->pool.at(pool_index);
+    if (cls == nullptr) return false;
+    // A class whose metaclass is exactly type has no __instancecheck__ of
+    // its own, and the builtin types a JSON value stands for report
+    // themselves as __class__: isinstance is the subtype test.
+    if (PyType_CheckExact(cls)) {
+        return PyType_IsSubtype(json_python_type(input.json_value()->kind()), reinterpret_cast<PyTypeObject*>(cls));
     }
     return check_instance(pool_index, input, ctx);
 }
 
 bool walk_json_union(const ir::NodeList& members, WalkInput input, const WalkContext& ctx) {
-    if (ctx.mode != WalkMode::Membership) return walk_union(members, input, ctx);
+    assert(ctx.mode == WalkMode::Membership);
     const WalkShared& shared = *ctx.shared;
     if (shared.tables != nullptr) {
         const JsonValue& value = *input.json_value();

@@ -1,15 +1,16 @@
-// JSON objects against records. The parser keeps one member per key (the
-// last value, at the first position), so every key is met once.
+// JSON objects against records (membership only, json_walks.hpp). The
+// parser keeps one member per key (the last value, at the first position),
+// so every key is met once.
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "check/json/json_walks.hpp"
+#include "check/json/record_key_table.hpp"
 #include "check/precompute.hpp"
-#include "check/recording.hpp"
 #include "check/walk/mapping.hpp"
 #include "check/walk_node.hpp"
 
@@ -27,41 +28,11 @@ constexpr size_t kScanFields = 8;
 constexpr size_t kScanMembers = 8;
 constexpr size_t kNoField = static_cast<size_t>(-1);
 
-template <class Word>
-inline Word load_word(const char* p) noexcept {
-    Word w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-// Keys and field names are short: after the size test, two overlapping
-// word loads from each end settle texts of 4 to 16 bytes without a call
-// to memcmp and without reading past either text.
-inline bool same_text(std::string_view a, std::string_view b) noexcept {
-    const size_t n = a.size();
-    if (n != b.size()) return false;
-    const char* x = a.data();
-    const char* y = b.data();
-    if (n >= 8) {
-        if (n > 16) return std::memcmp(x, y, n) == 0;
-        return load_word<uint64_t>(x) == load_word<uint64_t>(y) &&
-               load_word<uint64_t>(x + n - 8) == load_word<uint64_t>(y + n - 8);
-    }
-    if (n >= 4) {
-        return load_word<uint32_t>(x) == load_word<uint32_t>(y) &&
-               load_word<uint32_t>(x + n - 4) == load_word<uint32_t>(y + n - 4);
-    }
-    for (size_t i = 0; i < n; ++i) {
-        if (x[i] != y[i]) return false;
-    }
-    return true;
-}
-
 // The field position a key names (the later of a repeated name), or kNoField.
 size_t field_position(const ir::FieldList& fields, const NamePositions* positions, std::string_view key) {
     if (positions == nullptr || fields.size() <= kScanFields) {
         for (size_t i = fields.size(); i-- > 0;) {
-            if (same_text(fields[i].name.view(), key)) return i;
+            if (RecordKeyTable::same_text(fields[i].name.view(), key)) return i;
         }
         return kNoField;
     }
@@ -139,7 +110,7 @@ bool general_road(const ir::FieldList& fields, const ir::ClauseList& clauses, co
         const JsonValue* value = nullptr;
         if (by_key.empty()) {
             for (const JsonMember& m : members) {
-                if (same_text(m.key.as_string(), name)) {
+                if (RecordKeyTable::same_text(m.key.as_string(), name)) {
                     value = &m.value;
                     break;
                 }
@@ -188,12 +159,9 @@ bool json_mapping_member(const ir::SchemaNode& node, const JsonValue& object, co
 }  // namespace
 
 bool walk_json_record(const ir::SchemaNode& node, WalkInput input, const WalkContext& ctx) {
+    assert(ctx.mode == WalkMode::Membership);
     const JsonValue& value = *input.json_value();
-    if (value.kind() == json::JsonKind::Object && json_mapping_member(node, value, ctx)) return true;
-    // JSON values are checked in membership mode; a collecting walk gets
-    // one summary violation for the whole value.
-    if (ctx.collecting() && !ctx.shared->aborted()) push_violation("dict_type", "dict", input, ctx);
-    return false;
+    return value.kind() == json::JsonKind::Object && json_mapping_member(node, value, ctx);
 }
 
 }  // namespace tessolin::check

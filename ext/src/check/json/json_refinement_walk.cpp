@@ -1,10 +1,10 @@
-// Refinements over JSON values. In membership mode each constraint that the
-// JSON value settles by itself is read from it: lengths (str in code
-// points), exact numeric bounds and divisors, patterns on the UTF-8 text.
-// The others (predicates, bounds and divisors of other types, big ints
-// where exactness needs Python) convert the value once and run the Python
-// test. Collecting walks convert once and use the Python tests throughout,
-// so messages are the ones the Python-object walk writes.
+// Refinements over JSON values (membership only, json_walks.hpp). Each
+// constraint that the JSON value settles by itself is read from it:
+// lengths (str in code points), exact numeric bounds and divisors, patterns
+// on the UTF-8 text. The others (predicates, bounds and divisors of other
+// types, big ints where exactness needs Python) convert the value once and
+// run the Python test.
+#include <cassert>
 #include <optional>
 #include <string_view>
 
@@ -17,31 +17,6 @@
 #include "check/walk_node.hpp"
 
 namespace tessolin::check {
-
-namespace {
-
-using ir::ConstraintKind;
-using json::JsonKind;
-using json::JsonValue;
-
-// A number as the walk compares it: a 64-bit int (bool included), a double,
-// or an int beyond 64 bits known only by its sign.
-struct Number {
-    enum class Kind : uint8_t { Int, Double, Big } kind;
-    int64_t integer = 0;
-    double real = 0.0;
-    int sign = 0;
-};
-
-std::optional<Number> json_number(const JsonValue& v) noexcept {
-    switch (v.kind()) {
-        case JsonKind::Bool: return Number{Number::Kind::Int, v.as_bool() ? 1 : 0};
-        case JsonKind::Int: return Number{Number::Kind::Int, v.as_int()};
-        case JsonKind::Float: return Number{Number::Kind::Double, 0, v.as_float()};
-        case JsonKind::BigInt: return Number{Number::Kind::Big, 0, 0.0, v.big_int_text().front() == '-' ? -1 : 1};
-        default: return std::nullopt;
-    }
-}
 
 // An exact int, bool or float constant as a Number; nothing for any other
 // type (its comparisons are Python's business).
@@ -61,32 +36,11 @@ std::optional<Number> constant_number(PyObject* c) noexcept {
     return std::nullopt;
 }
 
-// The order of a against b, or nothing when exactness needs Python.
-std::optional<int> order_numbers(const Number& a, const Number& b) noexcept {
-    using K = Number::Kind;
-    if (a.kind == K::Int) {
-        if (b.kind == K::Int) return order_ints(a.integer, b.integer);
-        if (b.kind == K::Double) return order_int_double(a.integer, b.real);
-        return -b.sign;  // b lies beyond 64 bits
-    }
-    if (a.kind == K::Double) {
-        if (b.kind == K::Int) return order_double_int(a.real, b.integer);
-        if (b.kind == K::Double) return order_doubles(a.real, b.real);
-        return std::nullopt;
-    }
-    if (b.kind == K::Int) return a.sign;
-    return std::nullopt;
-}
+namespace {
 
-bool order_passes(ConstraintKind kind, int order) noexcept {
-    if (order == kUnordered) return false;
-    switch (kind) {
-        case ConstraintKind::Ge: return order >= 0;
-        case ConstraintKind::Gt: return order > 0;
-        case ConstraintKind::Le: return order <= 0;
-        default: return order < 0;
-    }
-}
+using ir::ConstraintKind;
+using json::JsonKind;
+using json::JsonValue;
 
 std::optional<bool> read_bound(ConstraintKind kind, const JsonValue& v, PyObject* bound) {
     if (PyUnicode_CheckExact(bound)) {
@@ -97,9 +51,7 @@ std::optional<bool> read_bound(ConstraintKind kind, const JsonValue& v, PyObject
             PyErr_Clear();
             return std::nullopt;
         }
-        // UTF-8 byte order is code point order, which is how str compares.
-        const int c = v.as_string().compare(std::string_view(data, static_cast<size_t>(size)));
-        return order_passes(kind, c < 0 ? -1 : (c > 0 ? 1 : 0));
+        return text_order_passes(kind, v.as_string(), std::string_view(data, static_cast<size_t>(size)));
     }
     const std::optional<Number> b = constant_number(bound);
     if (!b) return std::nullopt;
@@ -115,21 +67,7 @@ std::optional<bool> read_multiple_of(const JsonValue& v, PyObject* divisor) {
     const std::optional<Number> d = constant_number(divisor);
     const std::optional<Number> a = json_number(v);
     if (!d || !a) return std::nullopt;
-    using K = Number::Kind;
-    if (a->kind == K::Int && d->kind == K::Int) return int_multiple_of(a->integer, d->integer);
-    // |a| is below |d|, so the remainder is a itself or a + d.
-    if (a->kind == K::Int && d->kind == K::Big) return a->integer == 0;
-    if (a->kind == K::Big || d->kind == K::Big) return std::nullopt;
-    const double x = a->kind == K::Int ? static_cast<double>(a->integer) : a->real;
-    const double y = d->kind == K::Int ? static_cast<double>(d->integer) : d->real;
-    return double_multiple_of(x, y);
-}
-
-uint64_t code_points(std::string_view utf8, bool ascii) noexcept {
-    if (ascii) return utf8.size();
-    uint64_t n = 0;
-    for (const char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
+    return numbers_multiple_of(*a, *d);
 }
 
 std::optional<bool> read_length(ConstraintKind kind, uint64_t count, const JsonValue& v) noexcept {
@@ -181,31 +119,25 @@ std::optional<bool> read_constraint(const ir::Constraint& c, const JsonValue& v,
 
 bool walk_json_refinement(const ir::SchemaNode& base, const ir::ConstraintList& constraints, WalkInput input,
                           const WalkContext& ctx) {
+    assert(ctx.mode == WalkMode::Membership);
     if (!walk_node(base, input, ctx)) return false;
     const WalkShared& shared = *ctx.shared;
-    const bool membership = ctx.mode == WalkMode::Membership;
     py::PyRef converted;  // made at most once, on the first constraint that needs it
-    bool all = true;
     for (const ir::Constraint& c : constraints) {
-        bool passed;
-        std::optional<bool> read = membership ? read_constraint(c, *input.json_value(), shared) : std::nullopt;
-        if (read) {
-            passed = *read;
-        } else {
-            if (!converted) {
-                converted = json_input_to_object(input);
-                if (!converted) {
-                    PyErr_Clear();
-                    return false;
-                }
-            }
-            passed = check_refinement_constraint(c, converted.get(), ctx);
+        if (std::optional<bool> read = read_constraint(c, *input.json_value(), shared)) {
+            if (!*read) return false;
+            continue;
         }
-        if (passed) continue;
-        all = false;
-        if (shared.aborted() || ctx.mode != WalkMode::CollectAll) return false;
+        if (!converted) {
+            converted = json_input_to_object(input);
+            if (!converted) {
+                PyErr_Clear();
+                return false;
+            }
+        }
+        if (!check_refinement_constraint(c, converted.get(), ctx)) return false;
     }
-    return all;
+    return true;
 }
 
 }  // namespace tessolin::check

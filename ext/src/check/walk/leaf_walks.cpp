@@ -7,6 +7,7 @@
 #include "check/json_input.hpp"
 #include "check/precompute.hpp"
 #include "check/recording.hpp"
+#include "check/user_code.hpp"
 #include "check/walk/walks.hpp"
 #include "check/walk_node.hpp"
 #include "render/value_text.hpp"
@@ -36,6 +37,7 @@ bool check_literal(uint64_t pool_index, WalkInput input, const WalkContext& ctx)
         absorb_pending_error(*ctx.shared);
     } else if (Py_TYPE(value) == Py_TYPE(constant)) {
         // Same type first, so a value of another type costs no __eq__ call.
+        if (!is_plain_scalar(value) && !may_run_user_code(*ctx.shared)) return false;
         py::PyRef result = py::PyRef::steal(PyObject_RichCompare(value, constant, Py_EQ));
         member = fold_check_result(result ? PyObject_IsTrue(result.get()) : -1, *ctx.shared);
     }
@@ -50,6 +52,13 @@ bool check_instance(uint64_t pool_index, WalkInput input, const WalkContext& ctx
     if (cls == nullptr) return false;
     py::PyRef holder;
     PyObject* value = input_object(input, holder);
+    // isinstance answers these two without a call; anything else may reach
+    // a metaclass's __instancecheck__ or a __class__ property.
+    if (value != nullptr && (Py_IS_TYPE(value, reinterpret_cast<PyTypeObject*>(cls)) ||
+                             (PyType_CheckExact(cls) && PyObject_TypeCheck(value, reinterpret_cast<PyTypeObject*>(cls))))) {
+        return true;
+    }
+    if (!may_run_user_code(*ctx.shared)) return false;
     bool member = fold_check_result(value ? PyObject_IsInstance(value, cls) : -1, *ctx.shared);
     if (!member && ctx.collecting() && !ctx.shared->aborted()) {
         push_violation("instance_type", py::class_name(cls), input, ctx);
@@ -59,6 +68,7 @@ bool check_instance(uint64_t pool_index, WalkInput input, const WalkContext& ctx
 
 bool walk_object(const ir::FieldList& attributes, WalkInput input, const WalkContext& ctx) {
     const WalkShared& shared = *ctx.shared;
+    if (!may_run_user_code(shared)) return false;
     py::PyRef holder;
     PyObject* value = input_object(input, holder);
     if (value == nullptr) {

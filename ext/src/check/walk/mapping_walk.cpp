@@ -8,6 +8,7 @@
 #include "check/critical_section.hpp"
 #include "check/fatal_errors.hpp"
 #include "check/recording.hpp"
+#include "check/user_code.hpp"
 #include "check/walk/mapping.hpp"
 #include "check/walk/walks.hpp"
 #include "check/walk_node.hpp"
@@ -17,6 +18,17 @@ namespace tessolin::check {
 namespace {
 
 enum class FastRoad : uint8_t { Member, NonMember, TakeGeneral };
+
+bool keys_exact_str(PyObject* dict) noexcept {
+    CriticalSection section(dict);
+    Py_ssize_t pos = 0;
+    PyObject* key = nullptr;
+    PyObject* value = nullptr;
+    while (PyDict_Next(dict, &pos, &key, &value)) {
+        if (!PyUnicode_CheckExact(key)) return false;
+    }
+    return true;
+}
 
 FastRoad fast_road(const ir::FieldList& fields, ClauseShape shape, const RecordKeys& entry, PyObject* dict,
                    const WalkContext& sub, MappingSummary* summary) {
@@ -119,6 +131,9 @@ bool walk_mapping(const ir::FieldList& fields, const ir::ClauseList& clauses, Wa
                   const WalkContext& ctx, MappingSummary* summary) {
     PyObject* dict = input.py();
     if (!PyDict_Check(dict)) return false;
+    // A lookup compares the name with every stored key of the same hash;
+    // among exact str keys that comparison is the interpreter's own.
+    if (ctx.shared->probing() && !keys_exact_str(dict) && !may_run_user_code(*ctx.shared)) return false;
     MembershipScope scope(ctx);
     const RecordKeys* entry = ctx.shared->tables ? ctx.shared->tables->find_record(fields) : nullptr;
     const ClauseShape shape = clause_shape(clauses);

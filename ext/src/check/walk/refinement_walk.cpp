@@ -6,6 +6,7 @@
 #include "check/json_input.hpp"
 #include "check/precompute.hpp"
 #include "check/recording.hpp"
+#include "check/user_code.hpp"
 #include "check/walk/container_kinds.hpp"
 #include "check/walk/walks.hpp"
 #include "check/walk_node.hpp"
@@ -131,6 +132,9 @@ Outcome check_constraint(const ir::Constraint& c, PyObject* value, const WalkSha
         case ConstraintKind::Lt: {
             PyObject* bound = shared.pool.at(c.word());
             if (bound == nullptr) return {false, false, nullptr, {}};
+            if (!(is_plain_scalar(value) && is_plain_scalar(bound)) && !may_run_user_code(shared)) {
+                return {false, false, nullptr, {}};
+            }
             py::PyRef result = py::PyRef::steal(PyObject_RichCompare(value, bound, compare_op(c.kind())));
             if (fold_check_result(truth_of(result), shared)) return {true, false, nullptr, {}};
             return {false, true, compare_code(c.kind()),
@@ -138,6 +142,7 @@ Outcome check_constraint(const ir::Constraint& c, PyObject* value, const WalkSha
         }
         case ConstraintKind::MinLen:
         case ConstraintKind::MaxLen: {
+            if (!has_plain_length(value) && !may_run_user_code(shared)) return {false, false, nullptr, {}};
             const bool min = c.kind() == ConstraintKind::MinLen;
             uint64_t length = 0;
             bool ok = value_length(value, length);
@@ -153,6 +158,9 @@ Outcome check_constraint(const ir::Constraint& c, PyObject* value, const WalkSha
         case ConstraintKind::MultipleOf: {
             PyObject* divisor = shared.pool.at(c.word());
             if (divisor == nullptr) return {false, false, nullptr, {}};
+            if (!(is_plain_scalar(value) && is_plain_scalar(divisor)) && !may_run_user_code(shared)) {
+                return {false, false, nullptr, {}};
+            }
             py::PyRef remainder = py::PyRef::steal(PyNumber_Remainder(value, divisor));
             int truth = -1;
             if (remainder) {
@@ -166,7 +174,7 @@ Outcome check_constraint(const ir::Constraint& c, PyObject* value, const WalkSha
         }
         case ConstraintKind::Predicate: {
             PyObject* predicate = shared.pool.at(c.word());
-            if (predicate == nullptr) return {false, false, nullptr, {}};
+            if (predicate == nullptr || !may_run_user_code(shared)) return {false, false, nullptr, {}};
             return check_predicate(predicate, value, shared);
         }
         case ConstraintKind::Pattern: return check_pattern(c.pattern_text(), value, shared);

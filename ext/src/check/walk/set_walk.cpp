@@ -9,6 +9,7 @@
 #include "check/critical_section.hpp"
 #include "check/fatal_errors.hpp"
 #include "check/recording.hpp"
+#include "check/user_code.hpp"
 #include "check/walk/container_kinds.hpp"
 #include "check/walk/walks.hpp"
 #include "check/walk_node.hpp"
@@ -115,6 +116,9 @@ bool walk_set(ir::CollectionKind kind, const ir::SchemaNode& element, WalkInput 
         push_violation(d.code, d.display, input, ctx);
         return false;
     }
+    PyTypeObject* type = Py_TYPE(input.py());
+    // A subclass's __iter__ is looked up first, which may run its code.
+    if (type != &PySet_Type && type != &PyFrozenSet_Type && !may_run_user_code(*ctx.shared)) return false;
     if (ctx.mode == WalkMode::Membership) return walk_set_membership(element, input.py(), ctx);
     return walk_set_collecting(element, input.py(), input, ctx);
 }

@@ -6,6 +6,7 @@
 #include "check/critical_section.hpp"
 #include "check/fatal_errors.hpp"
 #include "check/recording.hpp"
+#include "check/user_code.hpp"
 #include "check/walk/container_kinds.hpp"
 #include "check/walk/walks.hpp"
 #include "check/walk_node.hpp"
@@ -128,6 +129,9 @@ bool walk_tuple(const ir::NodeList& prefix, const ir::NodeRef& tail, WalkInput i
     }
     PyObject* tuple = input.py();
     py::PyRef copy;
+    // Looking up a subclass's __len__ may run a metaclass's or a
+    // descriptor's code.
+    if (!PyTuple_CheckExact(tuple) && !may_run_user_code(*ctx.shared)) return false;
     if (!PyTuple_CheckExact(tuple) && !keeps_builtin_len(tuple, ContainerKind::Tuple)) {
         // The subclass overrides __len__: take the real item count from the
         // builtin __len__ and copy exactly those items.

@@ -16,16 +16,17 @@
 #include "json/json_error.hpp"
 #include "json/json_float.hpp"
 #include "json/json_scan.hpp"
+#include "limits/limits.hpp"
 
 namespace tessolin::json {
 
 // Containers around a value, at most; opening one more is
 // "recursion limit exceeded".
-inline constexpr unsigned kMaxJsonNesting = 200;
+inline constexpr unsigned kMaxJsonNesting = limits::kMaxJsonNesting;
 
 // Integers written with more characters than this (sign included) are
 // "number out of range".
-inline constexpr std::size_t kMaxJsonIntegerChars = 4300;
+inline constexpr std::size_t kMaxJsonIntegerChars = limits::kMaxJsonIntegerChars;
 
 // A decoded string: valid UTF-8 without surrogates.
 struct JsonString {
@@ -111,8 +112,8 @@ class JsonCursor {
       return fail(JsonErrorCode::InvalidNumber, p);
     }
     const auto digit_count = static_cast<std::size_t>(p - digits);
-    if (p != end_ && (*p == '.' || *p == 'e' || *p == 'E')) return parse_fraction(start, p, negative, magnitude,
-                                                                                  digit_count, out);
+    if (p != end_ && (*p == '.' || *p == 'e' || *p == 'E'))
+      return parse_fraction(start, p, negative, magnitude, digit_count, out);
     p_ = p;
     constexpr std::uint64_t int64_max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
     if (digit_count <= 19 && magnitude <= int64_max + (negative ? 1 : 0)) {
@@ -209,8 +210,8 @@ class JsonCursor {
   }
 
   // The number's fraction and exponent: p is at its '.', 'e' or 'E'.
-  bool parse_fraction(const char* start, const char* p, bool negative, std::uint64_t magnitude,
-                      std::size_t digit_count, JsonNumber& out) noexcept {
+  bool parse_fraction(const char* start, const char* p, bool negative, std::uint64_t magnitude, std::size_t digit_count,
+                      JsonNumber& out) noexcept {
     // Digits and exponent are gathered on the way for the exact fast path
     // (the mantissa may wrap; it is only used with at most 19 digits).
     std::uint64_t mantissa = magnitude;

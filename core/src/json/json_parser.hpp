@@ -44,8 +44,8 @@
 namespace tessolin::json {
 
 template <class B>
-concept JsonBuilder = requires(B& b, const JsonString& s, std::string_view t, std::size_t n, std::int64_t i,
-                               double d, bool f) {
+concept JsonBuilder = requires(B& b, const JsonString& s, std::string_view t, std::size_t n, std::int64_t i, double d,
+                               bool f) {
   { b.begin_array() } -> std::same_as<bool>;
   { b.end_array(n) } -> std::same_as<bool>;
   { b.begin_object() } -> std::same_as<bool>;
@@ -101,9 +101,16 @@ class JsonParser {
       case 'f': return in_.parse_literal("false", 5) && (builder_.boolean(false) || stopped());
       case 'n': return in_.parse_literal("null", 4) && (builder_.null() || stopped());
       case '-':
-      case '0': case '1': case '2': case '3': case '4':
-      case '5': case '6': case '7': case '8': case '9':
-        return parse_number();
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9': return parse_number();
       default: return in_.fail_here(JsonErrorCode::ExpectedValue);
     }
   }

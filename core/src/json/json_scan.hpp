@@ -38,15 +38,11 @@ inline ScanLevel scan_level() noexcept { return detail::g_scan_level.load(std::m
 // then finish with either level (both give the same answers).
 ScanLevel set_scan_level(ScanLevel level) noexcept;
 
-inline bool is_blank(unsigned char c) noexcept {
-  return c == ' ' || c == '\n' || c == '\r' || c == '\t';
-}
+inline bool is_blank(unsigned char c) noexcept { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
 // Bytes that end the plain run of a string: '"', '\\', controls and every
 // byte of a multi-byte UTF-8 sequence (checked separately).
-inline bool ends_string_run(unsigned char c) noexcept {
-  return c == '"' || c == '\\' || c < 0x20 || c >= 0x80;
-}
+inline bool ends_string_run(unsigned char c) noexcept { return c == '"' || c == '\\' || c < 0x20 || c >= 0x80; }
 
 // ---- portable: any CPU
 
@@ -85,9 +81,9 @@ inline unsigned string_special_mask_sse2(const char* p) noexcept {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   // Signed compare: bytes >= 0x80 are negative, so one test catches both
   // controls and non-ASCII.
-  const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
-                                                _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
-                                   _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+  const __m128i hit =
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+                   _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
   return static_cast<unsigned>(_mm_movemask_epi8(hit));
 }
 
@@ -103,10 +99,9 @@ inline const char* find_string_special_sse2(const char* p, const char* end) noex
 inline const char* skip_blank_run_sse2(const char* p, const char* end) noexcept {
   while (end - p >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
-                                                    _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
-                                       _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
-                                                    _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+    const __m128i blank =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
     const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xFFFFu;
     if (other != 0) return p + __builtin_ctz(other);
     p += 16;
@@ -163,12 +158,16 @@ inline Utf8Check check_utf8_sequence(const char* p, const char* end, int& length
     n = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     n = 3;
-    if (lead == 0xE0) lo = 0xA0;       // overlong
-    else if (lead == 0xED) hi = 0x9F;  // surrogates
+    if (lead == 0xE0)
+      lo = 0xA0;  // overlong
+    else if (lead == 0xED)
+      hi = 0x9F;  // surrogates
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     n = 4;
-    if (lead == 0xF0) lo = 0x90;       // overlong
-    else if (lead == 0xF4) hi = 0x8F;  // above U+10FFFF
+    if (lead == 0xF0)
+      lo = 0x90;  // overlong
+    else if (lead == 0xF4)
+      hi = 0x8F;  // above U+10FFFF
   } else {
     return Utf8Check::Invalid;
   }

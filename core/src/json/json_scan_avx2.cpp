@@ -21,9 +21,9 @@ TESSOLIN_AVX2 inline __m256i load32(const char* p) noexcept {
 // controls (unsigned <= 0x1F).
 TESSOLIN_AVX2 inline __m256i ascii_specials(__m256i v) noexcept {
   const __m256i controls = _mm256_cmpeq_epi8(_mm256_max_epu8(v, _mm256_set1_epi8(0x1F)), _mm256_set1_epi8(0x1F));
-  return _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('"')),
-                                         _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\\'))),
-                         controls);
+  return _mm256_or_si256(
+      _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('"')), _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\\'))),
+      controls);
 }
 
 // ---- UTF-8 validity of a block given the block before it, by three
@@ -31,15 +31,15 @@ TESSOLIN_AVX2 inline __m256i ascii_specials(__m256i v) noexcept {
 // instruction per byte"). Each bit names one way a pair of bytes breaks
 // the encoding; a byte pair is bad when all three lookups agree on a bit.
 
-constexpr std::uint8_t kTooShort = 1 << 0;     // lead then no continuation
-constexpr std::uint8_t kTooLong = 1 << 1;      // ASCII then continuation
-constexpr std::uint8_t kOverlong3 = 1 << 2;    // E0 80..9F
-constexpr std::uint8_t kTooLarge = 1 << 3;     // F4 90.., F5..
-constexpr std::uint8_t kSurrogate = 1 << 4;    // ED A0..BF
-constexpr std::uint8_t kOverlong2 = 1 << 5;    // C0, C1
+constexpr std::uint8_t kTooShort = 1 << 0;      // lead then no continuation
+constexpr std::uint8_t kTooLong = 1 << 1;       // ASCII then continuation
+constexpr std::uint8_t kOverlong3 = 1 << 2;     // E0 80..9F
+constexpr std::uint8_t kTooLarge = 1 << 3;      // F4 90.., F5..
+constexpr std::uint8_t kSurrogate = 1 << 4;     // ED A0..BF
+constexpr std::uint8_t kOverlong2 = 1 << 5;     // C0, C1
 constexpr std::uint8_t kTooLarge1000 = 1 << 6;  // F5.. 80..8F
-constexpr std::uint8_t kOverlong4 = 1 << 6;    // F0 80..8F
-constexpr std::uint8_t kTwoConts = 1 << 7;     // continuation then continuation
+constexpr std::uint8_t kOverlong4 = 1 << 6;     // F0 80..8F
+constexpr std::uint8_t kTwoConts = 1 << 7;      // continuation then continuation
 constexpr std::uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
 
 TESSOLIN_AVX2 inline __m256i table16(std::uint8_t t0, std::uint8_t t1, std::uint8_t t2, std::uint8_t t3,
@@ -49,11 +49,12 @@ TESSOLIN_AVX2 inline __m256i table16(std::uint8_t t0, std::uint8_t t1, std::uint
   return _mm256_setr_epi8(static_cast<char>(t0), static_cast<char>(t1), static_cast<char>(t2), static_cast<char>(t3),
                           static_cast<char>(t4), static_cast<char>(t5), static_cast<char>(t6), static_cast<char>(t7),
                           static_cast<char>(t8), static_cast<char>(t9), static_cast<char>(t10), static_cast<char>(t11),
-                          static_cast<char>(t12), static_cast<char>(t13), static_cast<char>(t14), static_cast<char>(t15),
-                          static_cast<char>(t0), static_cast<char>(t1), static_cast<char>(t2), static_cast<char>(t3),
-                          static_cast<char>(t4), static_cast<char>(t5), static_cast<char>(t6), static_cast<char>(t7),
-                          static_cast<char>(t8), static_cast<char>(t9), static_cast<char>(t10), static_cast<char>(t11),
-                          static_cast<char>(t12), static_cast<char>(t13), static_cast<char>(t14), static_cast<char>(t15));
+                          static_cast<char>(t12), static_cast<char>(t13), static_cast<char>(t14),
+                          static_cast<char>(t15), static_cast<char>(t0), static_cast<char>(t1), static_cast<char>(t2),
+                          static_cast<char>(t3), static_cast<char>(t4), static_cast<char>(t5), static_cast<char>(t6),
+                          static_cast<char>(t7), static_cast<char>(t8), static_cast<char>(t9), static_cast<char>(t10),
+                          static_cast<char>(t11), static_cast<char>(t12), static_cast<char>(t13),
+                          static_cast<char>(t14), static_cast<char>(t15));
 }
 
 TESSOLIN_AVX2 inline __m256i high_nibbles(__m256i v) noexcept {
@@ -80,17 +81,19 @@ TESSOLIN_AVX2 inline __m256i utf8_errors(__m256i input, __m256i before) noexcept
               kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge | kSurrogate, kLarge, kLarge),
       _mm256_and_si256(prev1, _mm256_set1_epi8(0x0F)));
   constexpr std::uint8_t kCont = kTooLong | kOverlong2 | kTwoConts;
-  const __m256i byte_2_high = _mm256_shuffle_epi8(
-      table16(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-              kCont | kOverlong3 | kTooLarge1000 | kOverlong4, kCont | kOverlong3 | kTooLarge, kCont | kSurrogate | kTooLarge,
-              kCont | kSurrogate | kTooLarge, kTooShort, kTooShort, kTooShort, kTooShort),
-      high_nibbles(input));
+  const __m256i byte_2_high =
+      _mm256_shuffle_epi8(table16(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+                                  kTooShort, kCont | kOverlong3 | kTooLarge1000 | kOverlong4,
+                                  kCont | kOverlong3 | kTooLarge, kCont | kSurrogate | kTooLarge,
+                                  kCont | kSurrogate | kTooLarge, kTooShort, kTooShort, kTooShort, kTooShort),
+                          high_nibbles(input));
   const __m256i special = _mm256_and_si256(_mm256_and_si256(byte_1_high, byte_1_low), byte_2_high);
   // The third and fourth bytes of three- and four-byte sequences must be
   // continuations; the pair lookups only see the second.
   const __m256i third = _mm256_subs_epu8(previous<2>(input, before), _mm256_set1_epi8(static_cast<char>(0xE0 - 0x80)));
   const __m256i fourth = _mm256_subs_epu8(previous<3>(input, before), _mm256_set1_epi8(static_cast<char>(0xF0 - 0x80)));
-  const __m256i must_continue = _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
+  const __m256i must_continue =
+      _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
   return _mm256_xor_si256(must_continue, special);
 }
 

@@ -43,8 +43,18 @@ const char* naive_blank(const char* p, const char* end) {
 
 // Random text of ASCII letters and multi-byte characters (valid UTF-8).
 std::string utf8_text(std::mt19937& rng, size_t chars) {
-  static const char* const pieces[] = {"a", "b", "0", " ", "\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xDF\xBF",
-                                       "\xEF\xBF\xBD", "\xF4\x8F\xBF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF"};
+  static const char* const pieces[] = {"a",
+                                       "b",
+                                       "0",
+                                       " ",
+                                       "\xC3\xA9",
+                                       "\xE6\x97\xA5",
+                                       "\xF0\x9F\x98\x80",
+                                       "\xDF\xBF",
+                                       "\xEF\xBF\xBD",
+                                       "\xF4\x8F\xBF\xBF",
+                                       "\xE0\xA0\x80",
+                                       "\xED\x9F\xBF"};
   std::string out;
   for (size_t i = 0; i < chars; ++i) out += pieces[rng() % (sizeof pieces / sizeof *pieces)];
   return out;
@@ -105,8 +115,20 @@ void expect_valid_prefix(const char* p, const char* got, const char* end) {
 
 TEST_F(EachLevel, Utf8RunsStopBeforeEveryFault) {
   std::mt19937 rng(11);
-  const std::string faults[] = {"\x80", "\xC0\x80", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xF0\x80\x80\x80",
-                                "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xC3", "\xE6\x97", "\"", "\\", "\x1f"};
+  const std::string faults[] = {"\x80",
+                                "\xC0\x80",
+                                "\xC1\xBF",
+                                "\xE0\x80\x80",
+                                "\xED\xA0\x80",
+                                "\xF0\x80\x80\x80",
+                                "\xF4\x90\x80\x80",
+                                "\xF5\x80\x80\x80",
+                                "\xFF",
+                                "\xC3",
+                                "\xE6\x97",
+                                "\"",
+                                "\\",
+                                "\x1f"};
   for (ScanLevel level : levels_here()) {
     scan::set_scan_level(level);
     for (int trial = 0; trial < 400; ++trial) {

@@ -27,11 +27,11 @@
 namespace tessolin::check {
 
 struct IdentityHash {
-    size_t operator()(const void* p) const noexcept {
-        // FxHash of one word, finished by the rotation.
-        uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) * 0xf1357aea2e62a9c5ULL;
-        return static_cast<size_t>((h << 26) | (h >> 38));
-    }
+  size_t operator()(const void* p) const noexcept {
+    // FxHash of one word, finished by the rotation.
+    uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) * 0xf1357aea2e62a9c5ULL;
+    return static_cast<size_t>((h << 26) | (h >> 38));
+  }
 };
 
 template <class V>
@@ -43,41 +43,41 @@ using IdentityMap = std::unordered_map<const void*, V, IdentityHash>;
 using NamePositions = std::unordered_map<std::string_view, uint64_t>;
 
 struct RecordKeys {
-    std::vector<py::PyRef> names;  // interned str per field, field order
-    NamePositions positions;
-    uint64_t required = 0;
+  std::vector<py::PyRef> names;  // interned str per field, field order
+  NamePositions positions;
+  uint64_t required = 0;
 };
 
 struct LiteralSet {
-    std::unordered_set<int64_t> ints;
-    std::vector<std::string> text_storage;          // owned texts; never resized after building
-    std::unordered_set<std::string_view> texts;      // views into text_storage
+  std::unordered_set<int64_t> ints;
+  std::vector<std::string> text_storage;       // owned texts; never resized after building
+  std::unordered_set<std::string_view> texts;  // views into text_storage
 };
 
 struct Precompute {
-    IdentityMap<RecordKeys> record_keys;
-    IdentityMap<std::vector<py::PyRef>> attribute_names;
-    IdentityMap<LiteralSet> literal_sets;
-    IdentityMap<std::shared_ptr<const build::AnchoredPattern>> patterns;
-    // Points into the four tables above, so it is built last.
-    std::unique_ptr<JsonPlan> json_plan;
+  IdentityMap<RecordKeys> record_keys;
+  IdentityMap<std::vector<py::PyRef>> attribute_names;
+  IdentityMap<LiteralSet> literal_sets;
+  IdentityMap<std::shared_ptr<const build::AnchoredPattern>> patterns;
+  // Points into the four tables above, so it is built last.
+  std::unique_ptr<JsonPlan> json_plan;
 
-    const RecordKeys* find_record(const ir::FieldList& fields) const noexcept {
-        auto it = record_keys.find(fields.identity());
-        return it == record_keys.end() ? nullptr : &it->second;
-    }
-    const std::vector<py::PyRef>* find_attributes(const ir::FieldList& attributes) const noexcept {
-        auto it = attribute_names.find(attributes.identity());
-        return it == attribute_names.end() ? nullptr : &it->second;
-    }
-    const LiteralSet* find_literals(const ir::NodeList& members) const noexcept {
-        auto it = literal_sets.find(members.identity());
-        return it == literal_sets.end() ? nullptr : &it->second;
-    }
-    const build::AnchoredPattern* find_pattern(std::string_view source) const noexcept {
-        auto it = patterns.find(source.data());
-        return it == patterns.end() ? nullptr : it->second.get();
-    }
+  const RecordKeys* find_record(const ir::FieldList& fields) const noexcept {
+    auto it = record_keys.find(fields.identity());
+    return it == record_keys.end() ? nullptr : &it->second;
+  }
+  const std::vector<py::PyRef>* find_attributes(const ir::FieldList& attributes) const noexcept {
+    auto it = attribute_names.find(attributes.identity());
+    return it == attribute_names.end() ? nullptr : &it->second;
+  }
+  const LiteralSet* find_literals(const ir::NodeList& members) const noexcept {
+    auto it = literal_sets.find(members.identity());
+    return it == literal_sets.end() ? nullptr : &it->second;
+  }
+  const build::AnchoredPattern* find_pattern(std::string_view source) const noexcept {
+    auto it = patterns.find(source.data());
+    return it == patterns.end() ? nullptr : it->second.get();
+  }
 };
 
 // Builds the four tables for a finalised schema (the root, then every

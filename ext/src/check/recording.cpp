@@ -5,6 +5,7 @@
 #include "check/json_input.hpp"
 #include "ir/node_walk.hpp"
 #include "render/value_text.hpp"
+#include "errors/error_codes.hpp"
 
 namespace tessolin::check {
 
@@ -49,7 +50,8 @@ void push_type_violation(const ir::SchemaNode& node, WalkInput input, const Walk
 }
 
 void record_mutation(WalkInput input, const WalkContext& ctx) {
-  push_violation("mutated_during_validation", "a value that does not change while it is checked", input, ctx);
+  push_violation(errors::code::kMutatedDuringValidation, "a value that does not change while it is checked", input,
+                 ctx);
 }
 
 py::Violation make_key_violation(const std::vector<py::PathSegment>& path, py::PathSegment step, const char* code,

@@ -20,9 +20,9 @@ struct ValidatorData;
 namespace tessolin::check {
 
 struct WalkOutcome {
-    bool member = false;
-    py::PyRef fatal;                        // the first fatal exception, if any
-    std::vector<py::Violation> violations;  // in the order found (collecting modes)
+  bool member = false;
+  py::PyRef fatal;                        // the first fatal exception, if any
+  std::vector<py::Violation> violations;  // in the order found (collecting modes)
 };
 
 // The validator's tables, built by the first check that asks (concurrent

@@ -20,25 +20,25 @@ namespace tessolin::check {
 // True outside a probing walk. In one, marks it given up, aborts it and
 // returns false: the caller returns a non-member without the call.
 inline bool may_run_user_code(const WalkShared& shared) noexcept {
-    if (!shared.probing()) return true;
-    *shared.abort |= kAbortBit | kGaveUpBit;
-    return false;
+  if (!shared.probing()) return true;
+  *shared.abort |= kAbortBit | kGaveUpBit;
+  return false;
 }
 
 // None, bool, int, float, str or bytes of exactly that type: their
 // comparisons, arithmetic and len() are the interpreter's own.
 inline bool is_plain_scalar(PyObject* obj) noexcept {
-    PyTypeObject* type = Py_TYPE(obj);
-    return type == &PyLong_Type || type == &PyUnicode_Type || type == &PyFloat_Type || type == &PyBool_Type ||
-           type == &PyBytes_Type || obj == Py_None;
+  PyTypeObject* type = Py_TYPE(obj);
+  return type == &PyLong_Type || type == &PyUnicode_Type || type == &PyFloat_Type || type == &PyBool_Type ||
+         type == &PyBytes_Type || obj == Py_None;
 }
 
 // Exactly str, bytes, list, tuple, dict, set or frozenset: len() is the
 // interpreter's own.
 inline bool has_plain_length(PyObject* obj) noexcept {
-    PyTypeObject* type = Py_TYPE(obj);
-    return type == &PyUnicode_Type || type == &PyList_Type || type == &PyDict_Type || type == &PyTuple_Type ||
-           type == &PyBytes_Type || type == &PySet_Type || type == &PyFrozenSet_Type;
+  PyTypeObject* type = Py_TYPE(obj);
+  return type == &PyUnicode_Type || type == &PyList_Type || type == &PyDict_Type || type == &PyTuple_Type ||
+         type == &PyBytes_Type || type == &PySet_Type || type == &PyFrozenSet_Type;
 }
 
 }  // namespace tessolin::check

@@ -10,6 +10,7 @@
 #include "binding/trampoline.hpp"
 #include "exception/validation_error_type.hpp"
 #include "render/value_text.hpp"
+#include "errors/error_codes.hpp"
 
 namespace tessolin::py {
 
@@ -86,7 +87,7 @@ void raise_validation_error(std::vector<Violation>&& violations) {
 
 PyRef json_invalid_error(std::string_view parser_text) {
   std::vector<Violation> one;
-  one.push_back(Violation{{}, "valid JSON", shorten_text(parser_text), "json_invalid"});
+  one.push_back(Violation{{}, "valid JSON", shorten_text(parser_text), errors::code::kJsonInvalid});
   return build_validation_error(std::move(one));
 }
 

@@ -4,6 +4,7 @@
 
 #include "binding/error.hpp"
 #include "compat.hpp"
+#include "errors/error_codes.hpp"
 
 namespace tessolin::py {
 
@@ -31,7 +32,7 @@ void append_bracketed(std::string& out, const PathSegment& step) {
 
 const Violation& default_violation() noexcept {
   // A constant built at load time: no Python involved, nothing to retry.
-  static const Violation kDefault{{}, "a member of the schema's set", "", "validation_error"};
+  static const Violation kDefault{{}, "a member of the schema's set", "", errors::code::kValidationError};
   return kDefault;
 }
 

@@ -13,25 +13,25 @@ namespace tessolin::py {
 static_assert(json::JsonBuilder<PythonObjectBuilder>);
 
 std::optional<json::JsonError> parse_json_objects(std::string_view text, PyRef& out) {
-    PythonObjectBuilder builder;
-    std::optional<json::JsonError> error = json::parse_json(text, builder);
-    if (error) {
-        if (error->code != json::JsonErrorCode::StoppedByBuilder) return error;
-        if (PyErr_Occurred()) throw PythonError{};
-        throw InternalError("the JSON parse stopped without a reason");
-    }
-    out = builder.take_result();
-    if (!out) throw InternalError("the JSON parse left no single value");
-    return std::nullopt;
+  PythonObjectBuilder builder;
+  std::optional<json::JsonError> error = json::parse_json(text, builder);
+  if (error) {
+    if (error->code != json::JsonErrorCode::StoppedByBuilder) return error;
+    if (PyErr_Occurred()) throw PythonError{};
+    throw InternalError("the JSON parse stopped without a reason");
+  }
+  out = builder.take_result();
+  if (!out) throw InternalError("the JSON parse left no single value");
+  return std::nullopt;
 }
 
 PyRef parse_json_to_object(std::string_view text) {
-    PyRef result;
-    if (std::optional<json::JsonError> error = parse_json_objects(text, result)) {
-        restore_error(json_invalid_error(error->text()));
-        throw PythonError{};
-    }
-    return result;
+  PyRef result;
+  if (std::optional<json::JsonError> error = parse_json_objects(text, result)) {
+    restore_error(json_invalid_error(error->text()));
+    throw PythonError{};
+  }
+  return result;
 }
 
 }  // namespace tessolin::py

@@ -9,20 +9,20 @@
 namespace tessolin::check {
 
 bool fast_road_enabled() noexcept {
-    static const bool enabled = [] {
-        const char* road = std::getenv("TESSOLIN_JSON_ROAD");
-        return road == nullptr || std::strcmp(road, "exact") != 0;
-    }();
-    return enabled;
+  static const bool enabled = [] {
+    const char* road = std::getenv("TESSOLIN_JSON_ROAD");
+    return road == nullptr || std::strcmp(road, "exact") != 0;
+  }();
+  return enabled;
 }
 
 bool document_proved_member(const JsonPlan& plan, std::string_view text) noexcept {
-    try {
-        NoValues sink;
-        return OnePassCheck<NoValues>(plan, text, sink).run();
-    } catch (...) {
-        return false;  // out of memory for the scratch buffer: the exact road decides
-    }
+  try {
+    NoValues sink;
+    return OnePassCheck<NoValues>(plan, text, sink).run();
+  } catch (...) {
+    return false;  // out of memory for the scratch buffer: the exact road decides
+  }
 }
 
 namespace {
@@ -36,35 +36,35 @@ namespace {
 // free-threaded build, whose switch is shared by running threads.
 class CollectorPause {
  public:
-    CollectorPause() noexcept {
+  CollectorPause() noexcept {
 #ifndef Py_GIL_DISABLED
-        was_enabled_ = PyGC_Disable() != 0;
+    was_enabled_ = PyGC_Disable() != 0;
 #endif
-    }
-    ~CollectorPause() {
-        if (was_enabled_) PyGC_Enable();
-    }
-    CollectorPause(const CollectorPause&) = delete;
-    CollectorPause& operator=(const CollectorPause&) = delete;
+  }
+  ~CollectorPause() {
+    if (was_enabled_) PyGC_Enable();
+  }
+  CollectorPause(const CollectorPause&) = delete;
+  CollectorPause& operator=(const CollectorPause&) = delete;
 
  private:
-    bool was_enabled_ = false;
+  bool was_enabled_ = false;
 };
 
 }  // namespace
 
 py::PyRef load_proved_member(const JsonPlan& plan, std::string_view text) noexcept {
-    CollectorPause pause;
-    try {
-        py::PythonObjectBuilder sink;
-        if (OnePassCheck<py::PythonObjectBuilder>(plan, text, sink).run()) {
-            if (py::PyRef result = sink.take_result()) return result;
-        }
-    } catch (...) {
+  CollectorPause pause;
+  try {
+    py::PythonObjectBuilder sink;
+    if (OnePassCheck<py::PythonObjectBuilder>(plan, text, sink).run()) {
+      if (py::PyRef result = sink.take_result()) return result;
     }
-    // A failure to make an object meets the exact road again, which raises it.
-    PyErr_Clear();
-    return {};
+  } catch (...) {
+  }
+  // A failure to make an object meets the exact road again, which raises it.
+  PyErr_Clear();
+  return {};
 }
 
 }  // namespace tessolin::check

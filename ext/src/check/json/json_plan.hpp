@@ -43,90 +43,90 @@ struct LiteralSet;
 inline constexpr uint32_t kNoPlanNode = UINT32_MAX;
 
 enum class PlanOp : uint8_t {
-    Kinds,         // member exactly when the value's kind is in `kinds`
-    List,          // an array whose items pass `children` (the prefix) then `child` (the tail)
-    Record,        // an object against `record`
-    Union,         // some member of `children` passes (`literals` first, for ints and strs)
-    Intersection,  // every member of `children` passes
-    Complement,    // `child` fails (scalars only; a container gives up)
-    Literal,       // equals `literal`
-    Refinement,    // `child` (the base) passes, then every constraint
-    Reference,     // definition `child`, under the recursion guard
-    GiveUp,        // never proves membership
+  Kinds,         // member exactly when the value's kind is in `kinds`
+  List,          // an array whose items pass `children` (the prefix) then `child` (the tail)
+  Record,        // an object against `record`
+  Union,         // some member of `children` passes (`literals` first, for ints and strs)
+  Intersection,  // every member of `children` passes
+  Complement,    // `child` fails (scalars only; a container gives up)
+  Literal,       // equals `literal`
+  Refinement,    // `child` (the base) passes, then every constraint
+  Reference,     // definition `child`, under the recursion guard
+  GiveUp,        // never proves membership
 };
 
 // A literal constant as a JSON value sees it: only a value of exactly the
 // constant's type can equal it.
 struct PlanLiteral {
-    enum class Kind : uint8_t { Never, Null, Bool, Int, BigInt, Float, String } kind = Kind::Never;
-    int64_t integer = 0;  // Bool (0/1), Int
-    double real = 0.0;
-    std::string text;  // BigInt (decimal), String (UTF-8)
+  enum class Kind : uint8_t { Never, Null, Bool, Int, BigInt, Float, String } kind = Kind::Never;
+  int64_t integer = 0;  // Bool (0/1), Int
+  double real = 0.0;
+  std::string text;  // BigInt (decimal), String (UTF-8)
 };
 
 struct PlanConstraint {
-    ir::ConstraintKind kind;
-    bool text_bound = false;  // a str bound: `text`; else `number`
-    Number number{};
-    std::string text;
-    uint64_t count = 0;                        // MinLen, MaxLen
-    const pattern::Pattern* pattern = nullptr;  // Pattern; null never matches
+  ir::ConstraintKind kind;
+  bool text_bound = false;  // a str bound: `text`; else `number`
+  Number number{};
+  std::string text;
+  uint64_t count = 0;                         // MinLen, MaxLen
+  const pattern::Pattern* pattern = nullptr;  // Pattern; null never matches
 };
 
 struct PlanField {
-    uint32_t node;
-    bool required;
-    PyObject* key;  // the interned name (borrowed from the tables), for objects made from documents
+  uint32_t node;
+  bool required;
+  PyObject* key;  // the interned name (borrowed from the tables), for objects made from documents
 };
 
 enum class ClauseRule : uint8_t {
-    Closed,     // undeclared keys fail the record
-    AnyValue,   // undeclared keys pass with any value
-    ValueOnly,  // undeclared keys pass when their value passes `clauses[0].value`
-    Clauses,    // some clause takes the key and the value
+  Closed,     // undeclared keys fail the record
+  AnyValue,   // undeclared keys pass with any value
+  ValueOnly,  // undeclared keys pass when their value passes `clauses[0].value`
+  Clauses,    // some clause takes the key and the value
 };
 
 struct PlanRecord {
-    std::vector<PlanField> fields;  // sorted by name bytes, names distinct
-    RecordKeyTable names;
-    // Where this record's learned key order starts in a reader's order
-    // slots (fields + 1 of them: which field followed each, and which came
-    // first).
-    uint32_t order_slot = 0;
-    ClauseRule rule = ClauseRule::Closed;
-    std::vector<std::pair<uint32_t, uint32_t>> clauses;  // (key node, value node)
-    uint64_t required = 0;  // how many fields are required
+  std::vector<PlanField> fields;  // sorted by name bytes, names distinct
+  RecordKeyTable names;
+  // Where this record's learned key order starts in a reader's order
+  // slots (fields + 1 of them: which field followed each, and which came
+  // first).
+  uint32_t order_slot = 0;
+  ClauseRule rule = ClauseRule::Closed;
+  std::vector<std::pair<uint32_t, uint32_t>> clauses;  // (key node, value node)
+  uint64_t required = 0;                               // how many fields are required
 };
 
 struct PlanNode {
-    PlanOp op = PlanOp::GiveUp;
-    // Kinds: the kinds it accepts. Others: the kinds it may accept, so that a
-    // union tries only the members that can take the value.
-    JsonKinds kinds = 0;
-    uint32_t child = kNoPlanNode;
-    std::vector<uint32_t> children;
-    std::unique_ptr<PlanRecord> record;
-    const LiteralSet* literals = nullptr;
-    PlanLiteral literal;
-    std::vector<PlanConstraint> constraints;
+  PlanOp op = PlanOp::GiveUp;
+  // Kinds: the kinds it accepts. Others: the kinds it may accept, so that a
+  // union tries only the members that can take the value.
+  JsonKinds kinds = 0;
+  uint32_t child = kNoPlanNode;
+  std::vector<uint32_t> children;
+  std::unique_ptr<PlanRecord> record;
+  const LiteralSet* literals = nullptr;
+  PlanLiteral literal;
+  std::vector<PlanConstraint> constraints;
 };
 
 class JsonPlan {
  public:
-    const PlanNode& node(uint32_t i) const noexcept { return nodes_[i]; }
-    uint32_t root() const noexcept { return root_; }
-    // A node that may need the interpreter is reachable: the plan is never
-    // used.
-    bool runs_user_code() const noexcept { return runs_user_code_; }
-    // Order slots of all records together.
-    uint32_t order_slots() const noexcept { return order_slots_; }
+  const PlanNode& node(uint32_t i) const noexcept { return nodes_[i]; }
+  uint32_t root() const noexcept { return root_; }
+  // A node that may need the interpreter is reachable: the plan is never
+  // used.
+  bool runs_user_code() const noexcept { return runs_user_code_; }
+  // Order slots of all records together.
+  uint32_t order_slots() const noexcept { return order_slots_; }
 
  private:
-    friend class PlanBuilder;
-    std::vector<PlanNode> nodes_;
-    uint32_t root_ = kNoPlanNode;
-    uint32_t order_slots_ = 0;
-    bool runs_user_code_ = false;
+  friend class PlanBuilder;
+  std::vector<PlanNode> nodes_;
+  uint32_t root_ = kNoPlanNode;
+  uint32_t order_slots_ = 0;
+  bool runs_user_code_ = false;
 };
 
 // The plan of a finalised schema over its pool and tables (the tables keep

@@ -8,27 +8,27 @@
 
 namespace tessolin::check {
 
-bool walk_json_sequence(ir::SequenceKind kind, const ir::NodeList& prefix, const ir::NodeRef& tail,
-                        WalkInput input, const WalkContext& ctx) {
-    assert(ctx.mode == WalkMode::Membership);
-    const json::JsonValue& value = *input.json_value();
-    if (kind == ir::SequenceKind::Tuple || value.kind() != json::JsonKind::Array) return false;
-    const auto items = value.items();
-    const bool has_tail = static_cast<bool>(tail);
-    if (has_tail ? items.size() < prefix.size() : items.size() != prefix.size()) return false;
-    if (prefix.empty() && has_tail && ir::is_plain_kind(tail->kind()) && *ctx.shared->depth < kMaxWalkDepth) {
-        const uint8_t tag = tail->tag();
-        for (const json::JsonValue& item : items) {
-            if (!json_scalar_matches(tag, item)) return false;
-        }
-        return true;
-    }
-    for (size_t i = 0; i < items.size(); ++i) {
-        // The length rule holds, so every position has a schema.
-        const ir::SchemaNode& schema = i < prefix.size() ? prefix[i] : *tail;
-        if (!walk_node(schema, WalkInput::json(&items[i]), ctx)) return false;
+bool walk_json_sequence(ir::SequenceKind kind, const ir::NodeList& prefix, const ir::NodeRef& tail, WalkInput input,
+                        const WalkContext& ctx) {
+  assert(ctx.mode == WalkMode::Membership);
+  const json::JsonValue& value = *input.json_value();
+  if (kind == ir::SequenceKind::Tuple || value.kind() != json::JsonKind::Array) return false;
+  const auto items = value.items();
+  const bool has_tail = static_cast<bool>(tail);
+  if (has_tail ? items.size() < prefix.size() : items.size() != prefix.size()) return false;
+  if (prefix.empty() && has_tail && ir::is_plain_kind(tail->kind()) && *ctx.shared->depth < kMaxWalkDepth) {
+    const uint8_t tag = tail->tag();
+    for (const json::JsonValue& item : items) {
+      if (!json_scalar_matches(tag, item)) return false;
     }
     return true;
+  }
+  for (size_t i = 0; i < items.size(); ++i) {
+    // The length rule holds, so every position has a schema.
+    const ir::SchemaNode& schema = i < prefix.size() ? prefix[i] : *tail;
+    if (!walk_node(schema, WalkInput::json(&items[i]), ctx)) return false;
+  }
+  return true;
 }
 
 }  // namespace tessolin::check

@@ -26,8 +26,8 @@ namespace tessolin::check {
 // type (its comparisons are Python's business).
 std::optional<Number> constant_number(PyObject* c) noexcept;
 
-bool walk_json_sequence(ir::SequenceKind kind, const ir::NodeList& prefix, const ir::NodeRef& tail,
-                        WalkInput input, const WalkContext& ctx);
+bool walk_json_sequence(ir::SequenceKind kind, const ir::NodeList& prefix, const ir::NodeRef& tail, WalkInput input,
+                        const WalkContext& ctx);
 bool walk_json_record(const ir::SchemaNode& node, WalkInput input, const WalkContext& ctx);
 bool walk_json_union(const ir::NodeList& members, WalkInput input, const WalkContext& ctx);
 bool check_json_literal(uint64_t pool_index, WalkInput input, const WalkContext& ctx);

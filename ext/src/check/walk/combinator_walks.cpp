@@ -6,6 +6,7 @@
 #include "check/walk/walks.hpp"
 #include "check/walk_node.hpp"
 #include "ir/node_walk.hpp"
+#include "errors/error_codes.hpp"
 
 namespace tessolin::check {
 
@@ -38,7 +39,7 @@ bool walk_complement(const ir::SchemaNode& inner, WalkInput input, const WalkCon
   WalkContext sub = sub_context(ctx, &path, &violations, WalkMode::Membership);
   const bool inner_member = walk_node(inner, input, sub);
   if (inner_member && ctx.collecting()) {
-    push_violation("unexpected_match", "not " + std::string(ir::kind_display_name(inner)), input, ctx);
+    push_violation(errors::code::kUnexpectedMatch, "not " + std::string(ir::kind_display_name(inner)), input, ctx);
   }
   return !inner_member;
 }
@@ -47,12 +48,12 @@ bool walk_reference(uint64_t definition, WalkInput input, const WalkContext& ctx
   RecursionGuard& guard = *ctx.shared->guard;
   const uint64_t identity = input.identity();
   if (guard.holds(identity, definition)) {
-    push_violation("recursion_loop", "a finite (non-cyclic) value", input, ctx);
+    push_violation(errors::code::kRecursionLoop, "a finite (non-cyclic) value", input, ctx);
     return false;
   }
   if (guard.full()) {
-    push_violation("recursion_limit", "at most " + std::to_string(kMaxRecursionEntries) + " levels of recursion", input,
-                   ctx);
+    push_violation(errors::code::kRecursionLimit,
+                   "at most " + std::to_string(kMaxRecursionEntries) + " levels of recursion", input, ctx);
     return false;
   }
   if (definition >= ctx.shared->definitions.size()) return false;

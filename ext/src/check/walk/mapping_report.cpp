@@ -8,6 +8,7 @@
 #include "check/walk/mapping.hpp"
 #include "check/walk_node.hpp"
 #include "render/value_text.hpp"
+#include "errors/error_codes.hpp"
 
 namespace tessolin::check {
 
@@ -77,7 +78,7 @@ void report_undeclared(const ir::FieldList& fields, const ir::ClauseList& clause
     } else {
       py::PathSegment segment = key_path_segment(key.get(), shared);
       std::string rendered = render_object_text(key.get(), shared);
-      ctx.violations->push_back(make_key_violation(*ctx.path, std::move(segment), "extra_forbidden",
+      ctx.violations->push_back(make_key_violation(*ctx.path, std::move(segment), errors::code::kExtraForbidden,
                                                    "no unexpected key", std::move(rendered)));
     }
     if (fail_fast_done(ctx)) return;
@@ -93,7 +94,7 @@ void report_mapping_failures(const ir::FieldList& fields, const ir::ClauseList& 
   const WalkShared& shared = *ctx.shared;
   PyObject* dict = input.is_object() ? input.py() : nullptr;
   if (dict == nullptr || !PyDict_Check(dict)) {
-    ctx.violations->push_back(make_violation("dict_type", "dict", input, *ctx.path, shared));
+    ctx.violations->push_back(make_violation(errors::code::kDictType, "dict", input, *ctx.path, shared));
     return;
   }
   const RecordKeys* entry = shared.tables ? shared.tables->find_record(fields) : nullptr;
@@ -111,7 +112,8 @@ void report_mapping_failures(const ir::FieldList& fields, const ir::ClauseList& 
     if (shared.aborted()) return;
     if (rc <= 0) {
       if (field.required) {
-        ctx.violations->push_back(make_key_violation(*ctx.path, py::PathSegment::key(field.name), "missing_key",
+        ctx.violations->push_back(make_key_violation(*ctx.path, py::PathSegment::key(field.name),
+                                                     errors::code::kMissingKey,
                                                      "required key " + py::quote_text(field.name.view()), "missing"));
       }
     } else {

@@ -14,17 +14,19 @@
 #include "ir/constructors.hpp"
 #include "ir/node_walk.hpp"
 #include "render/value_text.hpp"
+#include "limits/limits.hpp"
+#include "errors/error_codes.hpp"
 
 namespace tessolin::check {
 
 namespace {
 
-constexpr size_t kMaxUnionDetail = 64;
-constexpr uint64_t kMaxDescribedHops = 4;
+constexpr size_t kMaxUnionDetail = limits::kMaxUnionDetail;
+constexpr uint64_t kMaxDescribedHops = limits::kMaxDescribedHops;
 
 bool is_pass_through(const char* code) noexcept {
-  static constexpr const char* kCodes[] = {"recursion_limit", "recursion_loop", "predicate_error",
-                                           "mutated_during_validation"};
+  static constexpr const char* kCodes[] = {errors::code::kRecursionLimit, errors::code::kRecursionLoop,
+                                           errors::code::kPredicateError, errors::code::kMutatedDuringValidation};
   for (const char* c : kCodes) {
     if (std::strcmp(c, code) == 0) return true;
   }
@@ -170,7 +172,7 @@ bool walk_union_collecting(const ir::NodeList& members, WalkInput input, const W
     expected += descriptions.texts[i];
   }
   if (descriptions.truncated) expected += ", ...";
-  push_violation("union_error", std::move(expected), input, ctx);
+  push_violation(errors::code::kUnionError, std::move(expected), input, ctx);
   return false;
 }
 

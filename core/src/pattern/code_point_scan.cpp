@@ -1,11 +1,27 @@
 #include "pattern/code_point_scan.hpp"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <unordered_map>
 #include <utility>
 
 namespace tessolin::pattern {
+
+namespace code_point_scan_detail {
+namespace {
+bool portable_from_environment() noexcept {
+  const char* level = std::getenv("TESSOLIN_SIMD");
+  return level != nullptr && std::strcmp(level, "portable") == 0;
+}
+}  // namespace
+std::atomic<bool> g_force_portable{portable_from_environment()};
+}  // namespace code_point_scan_detail
+
+bool force_portable_code_point_scan(bool portable) noexcept {
+  return code_point_scan_detail::g_force_portable.exchange(portable, std::memory_order_relaxed);
+}
 
 bool build_code_point_loop(const Dfa& dfa, uint32_t state, CodePointLoop& out) {
   const uint32_t k = dfa.class_count;

@@ -3,8 +3,14 @@
 // time, UTF-8 structure checked with masks, bytes in a few ranges accepted
 // wholesale, each other sequence with one table lookup, so no dependent chain
 // of transitions runs through the text.
+//
+// The masks come from SSE2 where the CPU has it and from a portable version
+// elsewhere; TESSOLIN_SIMD=portable (read when the library loads) or
+// force_portable_code_point_scan selects the portable one on any CPU, so
+// tests run both (core/tests/pattern/code_point_scan_test.cpp).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -44,10 +50,26 @@ struct ChunkMasks {
   uint32_t lead4;  // >= 0xF0
 };
 
-// Reads p[0, 32).
-inline ChunkMasks chunk_masks(const uint8_t* p, const CodePointLoop& loop) {
-  ChunkMasks m;
+// Reads p[0, 32). Both versions give the same masks; the portable one is
+// what CPUs without SSE2 run, and tests force it on any CPU.
+inline ChunkMasks chunk_masks_portable(const uint8_t* p, const CodePointLoop& loop) {
+  ChunkMasks m{0, 0, 0, 0, 0};
+  for (int i = 0; i < 32; ++i) m.cont |= uint32_t((p[i] & 0xC0) == 0x80) << i;
+  for (int i = 0; i < 16; ++i) {
+    bool in_range = (p[i] & 0xC0) == 0x80;
+    for (int r = 0; r < CodePointLoop::kRanges; ++r)
+      in_range = in_range || uint8_t(p[i] - loop.range_lo[r][0]) <= loop.range_span[r][0];
+    m.other |= uint32_t(!in_range) << i;
+    m.lead |= uint32_t(p[i] >= 0xC0) << i;
+    m.lead3 |= uint32_t(p[i] >= 0xE0) << i;
+    m.lead4 |= uint32_t(p[i] >= 0xF0) << i;
+  }
+  return m;
+}
+
 #if defined(__SSE2__)
+inline ChunkMasks chunk_masks_sse2(const uint8_t* p, const CodePointLoop& loop) {
+  ChunkMasks m;
   __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
   const __m128i top2 = _mm_set1_epi8(char(0xC0));
@@ -69,37 +91,23 @@ inline ChunkMasks chunk_masks(const uint8_t* p, const CodePointLoop& loop) {
   m.lead = at_least(0xC0);
   m.lead3 = at_least(0xE0);
   m.lead4 = at_least(0xF0);
-#else
-  m = ChunkMasks{0, 0, 0, 0, 0};
-  for (int i = 0; i < 32; ++i) m.cont |= uint32_t((p[i] & 0xC0) == 0x80) << i;
-  for (int i = 0; i < 16; ++i) {
-    bool in_range = (p[i] & 0xC0) == 0x80;
-    for (int r = 0; r < CodePointLoop::kRanges; ++r)
-      in_range = in_range || uint8_t(p[i] - loop.range_lo[r][0]) <= loop.range_span[r][0];
-    m.other |= uint32_t(!in_range) << i;
-    m.lead |= uint32_t(p[i] >= 0xC0) << i;
-    m.lead3 |= uint32_t(p[i] >= 0xE0) << i;
-    m.lead4 |= uint32_t(p[i] >= 0xF0) << i;
-  }
-#endif
   return m;
 }
+#endif
 
-}  // namespace code_point_scan_detail
+// Whether the portable masks are forced: set once from the environment
+// (TESSOLIN_SIMD=portable) when the library loads, or by a test.
+extern std::atomic<bool> g_force_portable;
 
-// Given the DFA in the loop's state at p, returns how far the text is a
-// sequence of looping code points, stopping at a code point boundary (the DFA
-// is in the same state there); p itself when nothing was skipped. Stops at
-// a chunk of ASCII.
-inline const uint8_t* scan_code_points(const CodePointLoop& loop, const uint8_t* p, const uint8_t* end) {
-  using code_point_scan_detail::chunk_masks;
+template <ChunkMasks (*kChunkMasks)(const uint8_t*, const CodePointLoop&)>
+const uint8_t* scan_with(const CodePointLoop& loop, const uint8_t* p, const uint8_t* end) {
   if (p == end || (*p & 0xC0) == 0x80) return p;
   const uint64_t* rows = loop.rows.data();
   // Continuation bytes at the start of the chunk that the previous chunk's
   // last sequence owns (and checked).
   uint32_t carry = 0;
   while (end - p >= 32) {
-    auto m = chunk_masks(p, loop);
+    auto m = kChunkMasks(p, loop);
     // ASCII runs are left to the byte scanner, which is faster on them.
     if (m.lead4 || (m.lead | (m.cont & 0xFFFF)) == 0) break;
     // Every lead of length n is followed by exactly n-1 continuation bytes:
@@ -123,5 +131,23 @@ inline const uint8_t* scan_code_points(const CodePointLoop& loop, const uint8_t*
   }
   return p + carry;
 }
+
+}  // namespace code_point_scan_detail
+
+// Given the DFA in the loop's state at p, returns how far the text is a
+// sequence of looping code points, stopping at a code point boundary (the DFA
+// is in the same state there); p itself when nothing was skipped. Stops at
+// a chunk of ASCII.
+inline const uint8_t* scan_code_points(const CodePointLoop& loop, const uint8_t* p, const uint8_t* end) {
+  using namespace code_point_scan_detail;
+#if defined(__SSE2__)
+  if (!g_force_portable.load(std::memory_order_relaxed)) return scan_with<&chunk_masks_sse2>(loop, p, end);
+#endif
+  return scan_with<&chunk_masks_portable>(loop, p, end);
+}
+
+// For tests: forces the portable masks (or lifts that); returns the
+// previous setting.
+bool force_portable_code_point_scan(bool portable) noexcept;
 
 }  // namespace tessolin::pattern

@@ -187,7 +187,7 @@ TEST(CodePointScanTest, StopsOnlyWhereTheStateIsBack) {
 
 // Generated patterns built from multi-byte classes, on long generated texts
 // (some broken), with complete and partial DFAs.
-TEST(CodePointScanTest, GeneratedPatternsAgreeOnLongTexts) {
+void check_generated_patterns() {
   static const char* const kAtoms[] = {
       "[α-ω]", "\\p{Greek}", "\\w",    "[^x]",      "ж",      "[一-龥]",           "é",
       "a",     ".",          "\\p{L}", "[^\\p{L}]", "(?i:σ)", "[\\u0370-\\u037f]", "\\d"};
@@ -220,6 +220,40 @@ TEST(CodePointScanTest, GeneratedPatternsAgreeOnLongTexts) {
     }
   }
 }
+
+TEST(CodePointScanTest, GeneratedPatternsAgreeOnLongTexts) { check_generated_patterns(); }
+
+// The portable masks, which CPUs without SSE2 run, forced on this one.
+TEST(CodePointScanTest, PortableMasksAgreeToo) {
+  bool before = force_portable_code_point_scan(true);
+  check_generated_patterns();
+  force_portable_code_point_scan(before);
+}
+
+#if defined(__SSE2__)
+TEST(CodePointScanTest, PortableAndSse2MasksAreEqual) {
+  auto r = compile(kCases[0].pattern);
+  ASSERT_TRUE(r);
+  Dfa dfa;
+  ASSERT_EQ(build_dfa(r.pattern->nfa(), DfaLimits{10000, 1 << 24}, dfa), DfaStatus::kBuilt);
+  CodePointLoop loop;
+  uint32_t looping = 0;
+  while (looping < dfa.state_count() && (looping == dfa.dead || !build_code_point_loop(dfa, looping, loop))) ++looping;
+  ASSERT_LT(looping, dfa.state_count());
+  std::mt19937 rng(7);
+  uint8_t chunk[32];
+  for (int i = 0; i < 20000; ++i) {
+    for (uint8_t& b : chunk) b = uint8_t(rng());
+    auto a = code_point_scan_detail::chunk_masks_portable(chunk, loop);
+    auto b = code_point_scan_detail::chunk_masks_sse2(chunk, loop);
+    ASSERT_EQ(a.cont, b.cont);
+    ASSERT_EQ(a.other, b.other);
+    ASSERT_EQ(a.lead, b.lead);
+    ASSERT_EQ(a.lead3, b.lead3);
+    ASSERT_EQ(a.lead4, b.lead4);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace tessolin::pattern

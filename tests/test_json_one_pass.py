@@ -29,8 +29,8 @@ KEYS = ["a", "b", "id", "name", "tags", "é", "a\u00e9", "long_field_name_x"]
 BIG = 2**70
 
 
-def build(spec):
-    kind, *args = spec
+def build(recipe):
+    kind, *args = recipe
     leaves = {"int": int, "float": float, "str": str, "bool": bool, "none": None, "any": Any, "bytes": bytes}
     if kind in leaves:
         return leaves[kind]
@@ -71,7 +71,7 @@ def build(spec):
         return recursive(lambda x: int | str | list[x] | dict[str, x])
     if kind == "chain":
         return recursive(lambda x: {"v": int, "next?": x})
-    raise ValueError(spec)
+    raise ValueError(recipe)
 
 
 LEAVES = st.sampled_from(
@@ -131,9 +131,9 @@ CHAINS = st.recursive(st.fixed_dictionaries({"v": st.integers(-3, 3)}),
                       lambda inner: st.fixed_dictionaries({"v": st.integers(-3, 3), "next": inner}), max_leaves=4)
 
 
-def shaped(spec):
-    """Values shaped after the spec, now and then off it at any level."""
-    kind, *args = spec
+def shaped(recipe):
+    """Values shaped after the schema recipe, now and then off it at any level."""
+    kind, *args = recipe
     leaves = {
         "int": st.one_of(st.integers(-(2**70), 2**70), st.booleans()),
         "float": st.floats(allow_nan=False, allow_infinity=False),
@@ -174,7 +174,7 @@ def shaped(spec):
     elif kind == "inter":
         on = shaped(args[0][0])
     else:
-        raise ValueError(spec)
+        raise ValueError(recipe)
     return st.one_of(on, on, on, VALUES)
 
 
@@ -262,8 +262,8 @@ while True:
     head = read.read(4)
     if len(head) < 4:
         break
-    spec, docs = pickle.loads(read.read(struct.unpack("<I", head)[0]))
-    v = Validator(build(spec))
+    recipe, docs = pickle.loads(read.read(struct.unpack("<I", head)[0]))
+    v = Validator(build(recipe))
     body = pickle.dumps([outcome(v, d) for d in docs])
     write.write(struct.pack("<I", len(body)) + body)
     write.flush()
@@ -280,8 +280,8 @@ class ExactRoad:
             [sys.executable, "-c", SERVER, here], stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=env
         )
 
-    def outcomes(self, spec, docs):
-        body = pickle.dumps((spec, docs))
+    def outcomes(self, recipe, docs):
+        body = pickle.dumps((recipe, docs))
         self.process.stdin.write(struct.pack("<I", len(body)) + body)
         self.process.stdin.flush()
         head = self.process.stdout.read(4)
@@ -300,39 +300,39 @@ def exact_road():
     road.close()
 
 
-def compiled(spec):
-    """The spec's validator; specs the compiler refuses are skipped."""
+def compiled(recipe):
+    """The validator of a schema recipe; recipes the compiler refuses are skipped."""
     try:
-        return Validator(build(spec))
+        return Validator(build(recipe))
     except (NotImplementedError, TypeError, ValueError):
         assume(False)
 
 
-def assert_same_outcomes(exact_road, spec, docs):
-    v = compiled(spec)
+def assert_same_outcomes(exact_road, recipe, docs):
+    v = compiled(recipe)
     fast = [outcome(v, d) for d in docs]
-    exact = exact_road.outcomes(spec, docs)
+    exact = exact_road.outcomes(recipe, docs)
     for doc, f, e in zip(docs, fast, exact):
-        assert f == e, (spec, doc)
+        assert f == e, (recipe, doc)
 
 
 @settings(max_examples=500, deadline=None, suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large])
-@given(spec=SCHEMAS, data=st.data())
-def test_fast_and_exact_roads_agree(exact_road, spec, data):
-    docs = data.draw(st.lists(documents(shaped(spec)), min_size=1, max_size=8))
-    assert_same_outcomes(exact_road, spec, docs)
+@given(recipe=SCHEMAS, data=st.data())
+def test_fast_and_exact_roads_agree(exact_road, recipe, data):
+    docs = data.draw(st.lists(documents(shaped(recipe)), min_size=1, max_size=8))
+    assert_same_outcomes(exact_road, recipe, docs)
 
 
 RECORD = ("rec", (("id", True, ("int",)), ("name", True, ("str",)), ("tags", False, ("list", ("str",)))), None)
 ROW = '{"id": 7, "name": "é\\u00e9", "tags": ["a", "b"]}'
 
 
-@pytest.mark.parametrize("spec", [RECORD, ("list", RECORD), ("any",), ("tree",)])
-def test_every_error_position_agrees(exact_road, spec):
-    doc = "[" + ROW + ", " + ROW + "]" if spec[0] == "list" else ROW
+@pytest.mark.parametrize("recipe", [RECORD, ("list", RECORD), ("any",), ("tree",)])
+def test_every_error_position_agrees(exact_road, recipe):
+    doc = "[" + ROW + ", " + ROW + "]" if recipe[0] == "list" else ROW
     docs = [doc[:i] for i in range(len(doc))]
     docs += [doc[:i] + c + doc[i + 1 :] for i in range(len(doc)) for c in "x}\""]
-    assert_same_outcomes(exact_road, spec, docs)
+    assert_same_outcomes(exact_road, recipe, docs)
 
 
 def test_documents_the_fast_road_leaves_to_the_exact_road(exact_road):
@@ -350,8 +350,8 @@ def test_documents_the_fast_road_leaves_to_the_exact_road(exact_road):
         (("chain",), [json.dumps(nested_chain(n)) for n in (100, 126, 127, 128, 129, 199)]),
         (("str",), ['"\\ud800"', '"\\ud800\\u0041"', b'"\xed\xa0\x80"', "\"\ud800\"", '"a\x1f"']),
     ]
-    for spec, docs in cases:
-        assert_same_outcomes(exact_road, spec, docs)
+    for recipe, docs in cases:
+        assert_same_outcomes(exact_road, recipe, docs)
 
 
 def nested_chain(depth):
@@ -365,10 +365,10 @@ def nested_chain(depth):
 
 
 @settings(max_examples=300, deadline=None)
-@given(spec=SCHEMAS, data=st.data())
-def test_load_returns_what_json_loads_makes(spec, data):
-    value = data.draw(shaped(spec))
-    v = compiled(spec)
+@given(recipe=SCHEMAS, data=st.data())
+def test_load_returns_what_json_loads_makes(recipe, data):
+    value = data.draw(shaped(recipe))
+    v = compiled(recipe)
     doc = json.dumps(value)
     parsed = json.loads(doc)
     member = v.is_valid(parsed)

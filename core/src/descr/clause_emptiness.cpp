@@ -79,12 +79,7 @@ Emptiness clause_list_emptiness(const ClauseList& clauses, uint8_t negated, uint
     if (!positive) return Emptiness::Undecided;
     list = &*positive;
   }
-  Emptiness answer = Emptiness::Empty;
-  for (const AtomClause& clause : *list) {
-    answer = fold_emptiness(answer, clause_emptiness(clause, code));
-    if (answer == Emptiness::Inhabited) break;
-  }
-  return answer;
+  return list_emptiness(*list, [code](const AtomClause& clause) { return clause_emptiness(clause, code); });
 }
 
 }  // namespace tessolin::descr

@@ -44,12 +44,7 @@ Emptiness shape_emptiness(const CollectionShape& shape) {
 Emptiness collection_domain_emptiness(const CollectionDomain& d) {
   Outcome<std::vector<CollectionShape>> shapes = materialize_collection_negation(d);
   if (!shapes) return Emptiness::Undecided;
-  Emptiness answer = Emptiness::Empty;
-  for (const CollectionShape& shape : *shapes) {
-    answer = fold_emptiness(answer, shape_emptiness(shape));
-    if (answer == Emptiness::Inhabited) break;
-  }
-  return answer;
+  return list_emptiness(*shapes, shape_emptiness);
 }
 
 }  // namespace tessolin::descr

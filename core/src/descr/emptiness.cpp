@@ -14,12 +14,7 @@ namespace {
 Emptiness proved(bool inhabited) { return inhabited ? Emptiness::Inhabited : Emptiness::Empty; }
 
 Emptiness lines_emptiness(const std::vector<Line>& lines, uint8_t code) {
-  Emptiness answer = Emptiness::Empty;
-  for (const Line& line : lines) {
-    answer = fold_emptiness(answer, line_emptiness(line, code));
-    if (answer == Emptiness::Inhabited) break;
-  }
-  return answer;
+  return list_emptiness(lines, [code](const Line& line) { return line_emptiness(line, code); });
 }
 
 }  // namespace

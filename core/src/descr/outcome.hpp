@@ -44,4 +44,16 @@ constexpr Emptiness fold_emptiness(Emptiness acc, Emptiness item) noexcept {
   return Emptiness::Empty;
 }
 
+// Emptiness of a list, deciding each item in order with `decide` until one
+// is Inhabited.
+template <class Items, class Decide>
+Emptiness list_emptiness(const Items& items, Decide&& decide) {
+  Emptiness answer = Emptiness::Empty;
+  for (const auto& item : items) {
+    answer = fold_emptiness(answer, decide(item));
+    if (answer == Emptiness::Inhabited) break;
+  }
+  return answer;
+}
+
 }  // namespace tessolin::descr

@@ -266,12 +266,7 @@ Emptiness record_shape_emptiness(const RecordShape& shape) {
 Emptiness record_domain_emptiness(const RecordDomain& d) {
   Outcome<std::vector<RecordShape>> shapes = materialize_record_negation(d);
   if (!shapes) return Emptiness::Undecided;
-  Emptiness answer = Emptiness::Empty;
-  for (const RecordShape& shape : *shapes) {
-    answer = fold_emptiness(answer, record_shape_emptiness(shape));
-    if (answer == Emptiness::Inhabited) break;
-  }
-  return answer;
+  return list_emptiness(*shapes, record_shape_emptiness);
 }
 
 }  // namespace tessolin::descr

@@ -1,5 +1,7 @@
 #include "ir/node_walk.hpp"
 
+#include "ir/error_codes.hpp"
+
 #include <array>
 #include <cstring>
 #include <memory>
@@ -8,16 +10,19 @@ namespace tessolin::ir {
 
 namespace {
 
-constexpr std::array<std::string_view, kNodeKindCount> kErrorCodes = {"anything",         "no_match",
-                                                                      "none_type",        "bool_type",
-                                                                      "int_type",         "float_type",
-                                                                      "string_type",      "bytes_type",
-                                                                      "literal_error",    "list_type",
-                                                                      "set_type",         "dict_type",
-                                                                      "union_error",      "intersection_error",
-                                                                      "unexpected_match", "instance_type",
-                                                                      "object_type",      "",
-                                                                      "recursion",        "unresolved_recursion"};
+namespace code = errors::code;
+// By node kind, in NodeKind order; Refinement names no code of its own.
+constexpr std::array<std::string_view, kNodeKindCount> kErrorCodes = {
+    code::kAnything,        code::kNoMatch,
+    code::kNoneType,        code::kBoolType,
+    code::kIntType,         code::kFloatType,
+    code::kStringType,      code::kBytesType,
+    code::kLiteralError,    code::kListType,
+    code::kSetType,         code::kDictType,
+    code::kUnionError,      code::kIntersectionError,
+    code::kUnexpectedMatch, code::kInstanceType,
+    code::kObjectType,      "",
+    code::kRecursion,       code::kUnresolvedRecursion};
 
 constexpr std::array<std::string_view, kNodeKindCount> kDisplayNames = {
     "anything",   "nothing",  "None",   "bool", "int",   "float",          "str",

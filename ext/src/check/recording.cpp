@@ -5,7 +5,7 @@
 #include "check/json_input.hpp"
 #include "ir/node_walk.hpp"
 #include "render/value_text.hpp"
-#include "errors/error_codes.hpp"
+#include "ir/error_codes.hpp"
 
 namespace tessolin::check {
 

@@ -5,7 +5,7 @@
 #include "check/json/json_walks.hpp"
 #include "check/recording.hpp"
 #include "check/walk/walks.hpp"
-#include "errors/error_codes.hpp"
+#include "ir/error_codes.hpp"
 
 namespace tessolin::check {
 

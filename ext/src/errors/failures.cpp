@@ -10,7 +10,7 @@
 #include "binding/trampoline.hpp"
 #include "exception/validation_error_type.hpp"
 #include "render/value_text.hpp"
-#include "errors/error_codes.hpp"
+#include "ir/error_codes.hpp"
 
 namespace tessolin::py {
 

@@ -4,7 +4,7 @@
 
 #include "binding/error.hpp"
 #include "compat.hpp"
-#include "errors/error_codes.hpp"
+#include "ir/error_codes.hpp"
 
 namespace tessolin::py {
 

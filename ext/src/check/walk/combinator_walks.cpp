@@ -6,7 +6,7 @@
 #include "check/walk/walks.hpp"
 #include "check/walk_node.hpp"
 #include "ir/node_walk.hpp"
-#include "errors/error_codes.hpp"
+#include "ir/error_codes.hpp"
 
 namespace tessolin::check {
 

@@ -8,7 +8,7 @@
 #include "check/walk/mapping.hpp"
 #include "check/walk_node.hpp"
 #include "render/value_text.hpp"
-#include "errors/error_codes.hpp"
+#include "ir/error_codes.hpp"
 
 namespace tessolin::check {
 

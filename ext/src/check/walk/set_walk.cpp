@@ -14,7 +14,7 @@
 #include "check/walk/walks.hpp"
 #include "check/walk_node.hpp"
 #include "compat.hpp"
-#include "errors/error_codes.hpp"
+#include "ir/error_codes.hpp"
 
 namespace tessolin::check {
 

@@ -15,7 +15,7 @@
 #include "ir/node_walk.hpp"
 #include "render/value_text.hpp"
 #include "limits/limits.hpp"
-#include "errors/error_codes.hpp"
+#include "ir/error_codes.hpp"
 
 namespace tessolin::check {
 

@@ -10,7 +10,7 @@
 #include "check/walk/container_kinds.hpp"
 #include "check/walk/walks.hpp"
 #include "check/walk_node.hpp"
-#include "errors/error_codes.hpp"
+#include "ir/error_codes.hpp"
 
 namespace tessolin::check {
 

@@ -1,7 +1,6 @@
-// Every error code a Violation can carry, with what it means: the one table
-// of codes. The type codes of the node kinds are also what
-// ir::kind_tag_error_code answers (core/src/ir/node_walk.cpp keeps them by
-// kind for the IR); the walk names the rest here.
+// Every error code a failed check can carry, with what it means: the one
+// table of codes. The IR names each node kind's code from it
+// (kind_tag_error_code, node_walk.cpp); the validation walk names the rest.
 #pragma once
 
 namespace tessolin::errors::code {
@@ -25,6 +24,12 @@ inline constexpr const char kInstanceType[] = "instance_type";
 inline constexpr const char kLiteralError[] = "literal_error";
 // The schema admits nothing (Never, `nothing`).
 inline constexpr const char kNoMatch[] = "no_match";
+// Names of kinds whose own failure is never reported: Anything admits
+// everything, an intersection reports its failing member, a reference its
+// definition's failure.
+inline constexpr const char kAnything[] = "anything";
+inline constexpr const char kIntersectionError[] = "intersection_error";
+inline constexpr const char kRecursion[] = "recursion";
 // A member of no alternative of a union.
 inline constexpr const char kUnionError[] = "union_error";
 // A member of a schema it must not be in (a complement).

@@ -5,6 +5,7 @@ is_equivalent, with the questions about pooled constants they ask Python
 import abc
 import enum
 import numbers
+import os
 import re
 import threading
 from typing import Annotated, Any, Literal
@@ -802,7 +803,12 @@ def widened(draw, tree):
     return tree
 
 
-SOUNDNESS = settings(max_examples=200, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+# TESSOLIN_SOUNDNESS_EXAMPLES raises the count for a long run by hand.
+SOUNDNESS = settings(
+    max_examples=int(os.environ.get("TESSOLIN_SOUNDNESS_EXAMPLES", "200")),
+    deadline=None,
+    suppress_health_check=[HealthCheck.too_slow],
+)
 
 
 def _members(v, candidates):

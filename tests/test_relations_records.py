@@ -204,17 +204,17 @@ def test_three_selectors_on_two_keys_are_not_all_met():
 # values. Membership is always decided by is_valid.
 
 KEY_TEXTS = ["a", "b", "c", "z"]
-KEY_SPECS = st.one_of(
+KEY_SCHEMAS = st.one_of(
     st.sampled_from([("str",), ("int",), ("bool",), ("none",)]),
     st.lists(st.sampled_from(["a", "b", "z", 0, 1, 2, True, False]), min_size=1, max_size=2, unique=True).map(
         lambda keys: ("lit", tuple(keys))
     ),
 )
 FIELDS = st.lists(st.tuples(st.sampled_from("abc"), base.TREES, st.booleans()), max_size=3, unique_by=lambda f: f[0])
-CLAUSES = st.lists(st.tuples(KEY_SPECS, base.TREES), max_size=2, unique_by=lambda c: c[0])
+CLAUSES = st.lists(st.tuples(KEY_SCHEMAS, base.TREES), max_size=2, unique_by=lambda c: c[0])
 RECORD_TREES = st.recursive(
     st.one_of(
-        st.tuples(KEY_SPECS, base.TREES).map(lambda p: ("dict",) + p),
+        st.tuples(KEY_SCHEMAS, base.TREES).map(lambda p: ("dict",) + p),
         st.tuples(FIELDS, CLAUSES).map(lambda p: ("rec", tuple(p[0]), tuple(p[1]))),
     ),
     lambda children: st.tuples(children, children).map(lambda p: ("records", p)),
@@ -222,21 +222,21 @@ RECORD_TREES = st.recursive(
 )
 
 
-def key_annotation(spec):
-    if spec[0] == "lit":
-        return Literal[spec[1]]
-    return {"str": str, "int": int, "bool": bool, "none": None}[spec[0]]
+def key_annotation(key_schema):
+    if key_schema[0] == "lit":
+        return Literal[key_schema[1]]
+    return {"str": str, "int": int, "bool": bool, "none": None}[key_schema[0]]
 
 
-def key_values(spec):
-    if spec[0] == "lit":
-        return st.sampled_from(spec[1])
+def key_values(key_schema):
+    if key_schema[0] == "lit":
+        return st.sampled_from(key_schema[1])
     return {
         "str": st.sampled_from(KEY_TEXTS),
         "int": st.sampled_from([0, 1, 2, True, False]),
         "bool": st.booleans(),
         "none": st.none(),
-    }[spec[0]]
+    }[key_schema[0]]
 
 
 def record_annotation(tree):
@@ -246,7 +246,7 @@ def record_annotation(tree):
     if tag == "dict":
         return dict[key_annotation(tree[1]), base.annotation(tree[2])]
     schema = {(name if required else name + "?"): base.annotation(t) for name, t, required in tree[1]}
-    schema.update({key_annotation(spec): base.annotation(t) for spec, t in tree[2]})
+    schema.update({key_annotation(key_schema): base.annotation(t) for key_schema, t in tree[2]})
     return schema
 
 
@@ -260,24 +260,24 @@ def record_values(tree):
         {name: base.values(t) for name, t, req in tree[1] if req},
         optional={name: base.values(t) for name, t, req in tree[1] if not req},
     )
-    extra_keys = st.one_of(st.sampled_from(KEY_TEXTS), *(key_values(spec) for spec, _ in tree[2]))
+    extra_keys = st.one_of(st.sampled_from(KEY_TEXTS), *(key_values(key_schema) for key_schema, _ in tree[2]))
     extra_values = st.one_of(st.integers(0, 2), *(base.values(t) for _, t in tree[2]))
     extras = st.dictionaries(extra_keys, extra_values, max_size=2)
     return st.tuples(extras, fields).map(lambda p: {**p[0], **p[1]})
 
 
 def clause_admits(clauses, name):
-    return any(spec[0] == "str" or (spec[0] == "lit" and name in spec[1]) for spec, _ in clauses)
+    return any(key_schema[0] == "str" or (key_schema[0] == "lit" and name in key_schema[1]) for key_schema, _ in clauses)
 
 
 @st.composite
-def widened_key(draw, spec):
-    if spec == ("bool",):
-        return draw(st.sampled_from([spec, ("int",)]))
-    if spec[0] == "lit":
+def widened_key(draw, key_schema):
+    if key_schema == ("bool",):
+        return draw(st.sampled_from([key_schema, ("int",)]))
+    if key_schema[0] == "lit":
         extra = draw(st.lists(st.sampled_from(["a", "q", 3, True]), max_size=2))
-        return ("lit", tuple(dict.fromkeys(spec[1] + tuple(extra))))
-    return spec
+        return ("lit", tuple(dict.fromkeys(key_schema[1] + tuple(extra))))
+    return key_schema
 
 
 @st.composite
@@ -289,17 +289,19 @@ def widened_record(draw, tree):
     if tag == "dict":
         return ("dict", draw(widened_key(tree[1])), draw(base.widened(tree[2])))
     fields = [(name, draw(base.widened(t)), required and draw(st.booleans())) for name, t, required in tree[1]]
-    clauses = [(spec, draw(base.widened(t))) for spec, t in tree[2]]
+    clauses = [(key_schema, draw(base.widened(t))) for key_schema, t in tree[2]]
     # A new field decides its key alone: only a key no clause admitted
     # before may become one.
     names = {f[0] for f in fields}
     free = [n for n in "abcd" if n not in names and not clause_admits(clauses, n)]
     if free and draw(st.booleans()):
         fields.append((free[0], draw(base.TREES), False))
-    specs = {spec for spec, _ in clauses}
-    new_spec = draw(KEY_SPECS)
-    if new_spec not in specs and draw(st.booleans()):
-        clauses.append((new_spec, draw(base.TREES)))
+    # A new clause must not replace one: equal key annotations (Literal["a", 1]
+    # and Literal[1, "a"]) are one dict key of the record literal.
+    keys = {key_annotation(key) for key, _ in clauses}
+    new_key = draw(KEY_SCHEMAS)
+    if key_annotation(new_key) not in keys and draw(st.booleans()):
+        clauses.append((new_key, draw(base.TREES)))
     return ("rec", tuple(fields), tuple(clauses))
 
 

@@ -95,7 +95,8 @@ def test_surrogate_pairs_escaped_in_the_document_are_text():
         ("{\n  'a': 1\n}", "key must be a string at line 2 column 3"),
         ('"abc', "EOF while parsing a string at line 1 column 4"),
         (b'"\xff"', "invalid unicode code point at line 1 column 2"),
-        ("[" * 300 + "]" * 300, "recursion limit exceeded at line 1 column 202"),
+        ("[" * 300 + "]" * 300, "recursion limit exceeded at line 1 column 201"),
+        ("[" * 201 + "]" * 201, "recursion limit exceeded at line 1 column 201"),
     ],
 )
 def test_unparseable_documents(data, text):

@@ -44,7 +44,7 @@ bool valid_utf8(std::string_view s) {
 }
 
 void check(const JsonValue& v, unsigned depth) {
-  if (depth > kMaxJsonNesting + 1) std::abort();
+  if (depth > kMaxJsonNesting) std::abort();
   switch (v.kind()) {
     case JsonKind::String:
       if (!valid_utf8(v.as_string())) std::abort();

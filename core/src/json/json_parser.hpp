@@ -126,9 +126,9 @@ class JsonParser {
     return false;
   }
 
-  // depth: containers around the one opening here.
+  // depth: containers around the one opening here, which makes depth + 1.
   [[gnu::noinline]] bool parse_array(unsigned depth) {
-    if (depth > kMaxJsonNesting) return in_.fail_here(JsonErrorCode::RecursionLimitExceeded);
+    if (depth >= kMaxJsonNesting) return in_.fail_here(JsonErrorCode::RecursionLimitExceeded);
     if (!builder_.begin_array()) return stopped();
     in_.advance();
     in_.skip_blank();
@@ -161,7 +161,7 @@ class JsonParser {
   }
 
   [[gnu::noinline]] bool parse_object(unsigned depth) {
-    if (depth > kMaxJsonNesting) return in_.fail_here(JsonErrorCode::RecursionLimitExceeded);
+    if (depth >= kMaxJsonNesting) return in_.fail_here(JsonErrorCode::RecursionLimitExceeded);
     if (!builder_.begin_object()) return stopped();
     in_.advance();
     in_.skip_blank();

@@ -288,13 +288,13 @@ TEST_F(JsonValues, DuplicateKeysAgreeWithDictModel) {
 }
 
 TEST_F(JsonValues, DeepestNestingParses) {
-  const JsonValue* v = &parse(std::string(201, '[') + std::string(201, ']'));
+  const JsonValue* v = &parse(std::string(200, '[') + std::string(200, ']'));
   int depth = 0;
   while (v->kind() == JsonKind::Array && v->size() == 1) {
     v = &v->items()[0];
     ++depth;
   }
-  EXPECT_EQ(depth, 200);
+  EXPECT_EQ(depth, 199);
   EXPECT_EQ(v->size(), 0u);
 }
 

@@ -113,8 +113,13 @@ inline bool order_passes(ir::ConstraintKind kind, int order) noexcept {
 inline std::optional<bool> numbers_multiple_of(const Number& a, const Number& d) noexcept {
   using K = Number::Kind;
   if (a.kind == K::Int && d.kind == K::Int) return int_multiple_of(a.integer, d.integer);
-  // |a| is below |d|, so the remainder is a itself or a + d.
-  if (a.kind == K::Int && d.kind == K::Big) return a.integer == 0;
+  // |a| is below |d|, so the remainder is a itself or a + d; except that
+  // -2**63 has the magnitude of the divisor 2**63, which only a sign of d
+  // cannot tell from a larger one: Python decides there.
+  if (a.kind == K::Int && d.kind == K::Big) {
+    if (a.integer == INT64_MIN) return std::nullopt;
+    return a.integer == 0;
+  }
   if (a.kind == K::Big || d.kind == K::Big) return std::nullopt;
   const double x = a.kind == K::Int ? static_cast<double>(a.integer) : a.real;
   const double y = d.kind == K::Int ? static_cast<double>(d.integer) : d.real;

@@ -117,8 +117,9 @@ class OnePassCheck {
     ~Nesting() { --open_; }
     Nesting(const Nesting&) = delete;
     Nesting& operator=(const Nesting&) = delete;
-    // Containers around this one: the parser refuses more than the limit.
-    bool too_deep() const noexcept { return around_ > json::kMaxJsonNesting; }
+    // Containers around this one: the parser refuses a container that
+    // would make more than the limit.
+    bool too_deep() const noexcept { return around_ >= json::kMaxJsonNesting; }
 
    private:
     unsigned& open_;

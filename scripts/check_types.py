@@ -11,13 +11,16 @@ import tempfile
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 
 
-def run(args: list[str], cwd: pathlib.Path) -> None:
-    print("+", " ".join(args), flush=True)
+def tool_env() -> dict[str, str]:
     # The tools run elsewhere, so relative entries of PYTHONPATH are made
     # absolute first.
     paths = [str(pathlib.Path(p).resolve()) for p in os.environ.get("PYTHONPATH", "").split(os.pathsep) if p]
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join(paths))
-    subprocess.run([sys.executable, "-m", *args], cwd=cwd, env=env, check=True)
+    return dict(os.environ, PYTHONPATH=os.pathsep.join(paths))
+
+
+def run(args: list[str], cwd: pathlib.Path) -> None:
+    print("+", " ".join(args), flush=True)
+    subprocess.run([sys.executable, "-m", *args], cwd=cwd, env=tool_env(), check=True)
 
 
 def main() -> None:
@@ -34,6 +37,29 @@ def main() -> None:
             sources.append(str(path))
         sources += [str(p) for p in sorted((ROOT / "examples").glob("*.py"))]
         run(["mypy", "--strict", "--no-incremental", "--cache-dir", str(work / ".mypy_cache"), *sources], work)
+        expect_rejected(work)
+
+
+# A misspelt key of an error entry must not pass the type check.
+MISSPELT_KEY = """
+from tessolin import ValidationError, Validator
+
+try:
+    Validator(int).validate("x")
+except ValidationError as error:
+    print(error.errors[0]["mesage"])
+"""
+
+
+def expect_rejected(work: pathlib.Path) -> None:
+    path = work / "misspelt_key.py"
+    path.write_text(MISSPELT_KEY)
+    print("+ mypy --strict", path.name, "(must fail)", flush=True)
+    done = subprocess.run(
+        [sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--cache-dir", str(work / ".mypy_cache"),
+         str(path)], cwd=work, env=tool_env(), capture_output=True, text=True)
+    if done.returncode == 0 or '"mesage"' not in done.stdout:
+        sys.exit(f"mypy accepted a misspelt error key:\n{done.stdout}{done.stderr}")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
 """The `tessolin._tessolin` extension module."""
 
-from typing import Any, Callable, Final, Literal, NoReturn, TypeVar, final
+from typing import Any, Callable, Final, Literal, NoReturn, TypedDict, TypeVar, final
 
 from typing_extensions import deprecated
 
@@ -32,11 +32,19 @@ MAX_SCHEMA_NODES: Final[int]
 _Relation = Literal["subset", "not_subset", "undecided"]
 _PathSegment = str | int
 
+# One entry of ValidationError.errors, keys in this order.
+class _ErrorEntry(TypedDict):
+    code: str
+    path: tuple[_PathSegment, ...]
+    message: str
+    expected: str
+    value: str
+
 class ValidationError(Exception):
     """Raised when a value is not a member of a schema's set."""
 
     # Built on first access from the failures the walk recorded.
-    errors: tuple[dict[str, Any], ...]
+    errors: tuple[_ErrorEntry, ...]
     code: str
     path: tuple[_PathSegment, ...]
     message: str

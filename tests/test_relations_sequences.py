@@ -54,9 +54,13 @@ TABLE = [
     pytest.param(set[bool], set[int], SUBSET, NOT_SUBSET, id="set-elements"),
     pytest.param(set[Literal[1, 2]], set[int], SUBSET, NOT_SUBSET, id="set-of-literals"),
     # {1, "a"} needs two elements, one outside each of set[int] and set[str];
-    # only one element escaping every excluded set is taken as proof, since
-    # two witnesses may be one value ({True, 1} == {True}).
-    pytest.param(union(set[int], set[str]), set[int | str], SUBSET, MAYBE_NOT, id="mixed-set"),
+    # an int and a str are never one value, unlike True and 1.
+    pytest.param(union(set[int], set[str]), set[int | str], SUBSET, NOT_SUBSET, id="mixed-set"),
+    pytest.param(frozenset[bytes | None], union(frozenset[bytes], frozenset[None]), NOT_SUBSET, SUBSET,
+                 id="mixed-frozenset"),
+    # {1, 0.5} is a member of neither, but 1 == 1.0 puts ints and floats in
+    # one group, whose two witnesses are not taken as proof.
+    pytest.param(union(set[int], set[float]), set[int | float], SUBSET, MAYBE_NOT, id="mixed-numbers"),
     pytest.param(frozenset[int], set[int], NOT_SUBSET, NOT_SUBSET, id="frozenset-is-not-set"),
     pytest.param(lengths(set[int], 1), set[str], NOT_SUBSET, NOT_SUBSET, id="nonempty-set-against-other"),
     pytest.param(lengths(set[int], 1), complement(set[str]), SUBSET, MAYBE_NOT, id="nonempty-set-outside"),
@@ -91,6 +95,8 @@ class HashableList(list):
         (set[int], frozenset[int], set()),
         (lengths(set[int], 1), set[str], {1}),
         (set[list[int]], set[str], {HashableList([1])}),
+        (set[int | str], union(set[int], set[str]), {1, "a"}),
+        (frozenset[bytes | None], union(frozenset[bytes], frozenset[None]), frozenset({b"a", None})),
     ],
 )
 def test_refutations_have_witnesses(a, b, witness):
@@ -123,4 +129,21 @@ def test_set_needing_two_elements_that_are_one_value_is_not_refuted():
     b = set[complement(bool)]
     assert Validator(a).is_valid({1}) and Validator(b).is_valid({1})
     assert not Validator(a).is_valid({True})
+    assert Validator(a).relation_to(b) != NOT_SUBSET
+
+
+class EqualsEverything(str):
+    def __eq__(self, other):
+        return True
+
+    def __hash__(self):
+        return 0
+
+
+def test_set_whose_witnesses_a_subclass_eq_merges_is_not_refuted():
+    # A str subclass's instances may equal an int: {EqualsEverything("a"), 0}
+    # holds one element, so every member lies in one of the two sets.
+    a = set[EqualsEverything | Literal[0]]
+    b = union(set[EqualsEverything], set[Literal[0]])
+    assert len({EqualsEverything("a"), 0}) == 1
     assert Validator(a).relation_to(b) != NOT_SUBSET

@@ -58,7 +58,9 @@ CollectionDomain complement_collection_domain(const CollectionDomain& d);
 // there is Undecided). A shape with no entry holds the empty set; one whose
 // bound is proved inside an entry is empty; with one entry it is inhabited
 // when the bound is proved to escape it; with two or more only when one
-// element is proved to escape them all, since equal elements merge in a set.
+// element is proved to escape them all, or plain values of different kind
+// groups (None; str; bytes; bool, int and float) escape them between them,
+// since equal elements merge in a set. At most four entries are searched.
 Emptiness collection_domain_emptiness(const CollectionDomain& d);
 
 }  // namespace tessolin::descr

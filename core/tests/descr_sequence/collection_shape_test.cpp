@@ -2,6 +2,7 @@
 // domain complement and the inhabitation rule.
 #include <gtest/gtest.h>
 
+#include "descr/class_lowering.hpp"
 #include "descr/descriptor_order.hpp"
 #include "descr/emptiness.hpp"
 #include "descr/fuel.hpp"
@@ -34,6 +35,16 @@ struct Elements {
   SharedDescriptor true_or_1 = shared(join(bool_value(true), int_value(1)));
   SharedDescriptor nothing = shared(meet(ints(), strs()));
 };
+
+// A str subclass: its instances lie in slot Str but may define __eq__.
+Descriptor str_subclass_instances() {
+  ir::ClassAnswer answer;
+  answer.class_id = 903;
+  answer.ids = {903};
+  answer.base_position = 2;
+  answer.tag = static_cast<uint8_t>(SlotKind::Str);
+  return *class_instances_descriptor(answer);
+}
 
 TEST(CollectionShape, ComplementOfOneShape) {
   const Elements e;
@@ -126,6 +137,14 @@ TEST(CollectionShape, DomainComplement) {
 
 TEST(CollectionShape, Inhabitation) {
   const Elements e;
+  const SharedDescriptor none_int_str = shared(join(nones(), join(ints(), strs())));
+  const SharedDescriptor none_or_i = shared(join(nones(), ints()));
+  const SharedDescriptor none_or_s = shared(join(nones(), strs()));
+  const SharedDescriptor bool_or_i = shared(join(bools(), ints()));
+  const SharedDescriptor str_subclass = shared(str_subclass_instances());
+  const SharedDescriptor i_or_str_subclass = shared(join(ints(), str_subclass_instances()));
+  const SharedDescriptor tuples = shared(kind_top_descriptor(kTuple));
+  const SharedDescriptor i_or_tuple = shared(join(ints(), kind_top_descriptor(kTuple)));
   struct Case {
     const char* what;
     CollectionDomain d;
@@ -147,10 +166,30 @@ TEST(CollectionShape, Inhabitation) {
       {"each entry escaped only by an element equal to the other's",
        {{shape(e.true_or_1, {e.truth, e.one})}, 0},
        Emptiness::Undecided},
+      // Witnesses of different groups never merge: {1, "a"}.
+      {"two entries escaped by an int and a str", {{shape(e.i_or_s, {e.i, e.s})}, 0}, Emptiness::Inhabited},
+      {"the str witness escapes three entries, the int one the fourth",
+       {{shape(e.i_or_s, {e.i, e.one, e.s, e.two})}, 0},
+       Emptiness::Inhabited},
+      {"each entry escaped by one of three groups: None, int, str",
+       {{shape(none_int_str, {none_or_i, none_or_s, e.i_or_s})}, 0},
+       Emptiness::Inhabited},
+      {"an entry holding the bound, whatever the groups", {{shape(e.i_or_s, {e.s, e.i_or_s})}, 0}, Emptiness::Empty},
+      // {True, 2} is a member, but True and 2 share a group.
+      {"two entries escaped only within the numbers", {{shape(bool_or_i, {e.b, e.i})}, 0}, Emptiness::Undecided},
+      {"a witness that must be a str subclass instance",
+       {{shape(i_or_str_subclass, {e.i, str_subclass})}, 0},
+       Emptiness::Undecided},
+      {"a witness that must be a tuple", {{shape(i_or_tuple, {e.i, tuples})}, 0}, Emptiness::Undecided},
+      {"more entries than the search takes",
+       {{shape(e.i_or_s, {e.i, e.one, e.s, e.two, e.truth})}, 0},
+       Emptiness::Undecided},
       {"negated: every set outside set[int]", {{shape(e.i)}, 1}, Emptiness::Inhabited},
       {"negated full list", {{shape(nullptr)}, 1}, Emptiness::Empty},
   };
   for (const Case& c : cases) EXPECT_EQ(collection_domain_emptiness(c.d), c.expected) << c.what;
+  FuelWindow none(0);
+  EXPECT_EQ(collection_domain_emptiness({{shape(e.i_or_s, {e.i, e.s})}, 0}), Emptiness::Undecided);
 }
 
 }  // namespace

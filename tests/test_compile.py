@@ -1,12 +1,15 @@
 """Annotation dispatch: leaves, refusals, the nesting limit and the work bounds of a build."""
 
 import enum
+import os
+import subprocess
+import sys
 import time
 import typing
 
 import pytest
 
-from tessolin import Validator
+from tessolin import Validator, union
 
 
 class Colour(enum.Enum):
@@ -314,3 +317,122 @@ def test_concurrent_builds_agree():
         t.join()
     assert not errors
     assert all(r == expected for r in results) and len(results) == 400
+
+
+# ---- type aliases
+
+type Json = int | str | None | list[Json] | dict[str, Json]
+type Forest = list[Node]
+type Node = Forest | int
+type Tree[X] = X | list[Tree[X]]
+
+
+def test_alias_with_text_value_is_a_forward_reference():
+    te = pytest.importorskip("typing_extensions")
+    for make in (typing.TypeAliasType, te.TypeAliasType):
+        with pytest.raises(NotImplementedError) as info:
+            Validator(make("J", "int | list[J]"))
+        assert str(info.value) == "'int | list[J]'" + FORWARD
+        with pytest.raises(NotImplementedError) as info:
+            Validator(make("R", typing.ForwardRef("R")))
+        assert str(info.value) == "ForwardRef('R')" + FORWARD
+
+
+def test_typing_extensions_alias_compiles_as_an_alias():
+    te = pytest.importorskip("typing_extensions")
+    assert repr(Validator(te.TypeAliasType("K", int))) == "int"
+    assert Validator(te.TypeAliasType("K", list[int | None])) == Validator(list[int | None])
+    # Recursion through the alias stack: the statement alias names the
+    # backport alias whose value it is part of.
+    global Outer
+    type Inner = list[Outer] | int
+    Outer = te.TypeAliasType("Outer", Inner | None)
+    try:
+        v = Validator(Outer)
+        assert repr(v) == "recursive(lambda X: None | int | list[X])"
+        assert v.is_valid([1, None, [[2]]])
+        assert not v.is_valid([1, ["x"]])
+    finally:
+        del Outer
+
+
+def test_subscripted_generic_alias_is_refused_alike():
+    te = pytest.importorskip("typing_extensions")
+    U = typing.TypeVar("U")
+    backport = te.TypeAliasType("Generic", list[U], type_params=(U,))
+    for alias, name in ((Tree[int], "Tree"), (backport[int], "Generic")):
+        with pytest.raises(NotImplementedError) as info:
+            Validator(alias)
+        assert str(info.value).startswith(f"unsupported typing form with origin {name};")
+
+
+def test_typing_extensions_is_looked_for_but_never_imported():
+    script = """
+import sys
+from tessolin import Validator
+type A = list[A] | int
+assert repr(Validator([A, 5, {"k": "v"}])) == "[recursive(lambda X: int | list[X]), Literal[5], {'k': Literal['v']}]"
+assert "typing_extensions" not in sys.modules
+import typing_extensions as te
+assert repr(Validator(te.TypeAliasType("K", int))) == "int"
+"""
+    pytest.importorskip("typing_extensions")
+    subprocess.run([sys.executable, "-c", script], env=dict(os.environ), check=True)
+
+
+def record_of(alias, count, prefix="f"):
+    return typing.TypedDict("Record", {f"{prefix}{i}": alias for i in range(count)})
+
+
+@pytest.mark.parametrize(
+    "schema",
+    [
+        # Each use once added a definition, past the limit of 128.
+        record_of(Json, 130),
+        list[record_of(Json, 200)],
+        record_of(record_of(Json, 100), 100),
+        tuple[record_of(Json, 70), record_of(list[Json], 70), dict[str, Json]],
+    ],
+)
+def test_recursive_alias_is_one_definition_per_build(schema):
+    Validator(schema)
+
+
+def test_shared_alias_validates_every_use():
+    inner = record_of(Json, 100)
+    v = Validator(record_of(inner, 100, prefix="g"))
+    good = {f"g{i}": {f"f{j}": [{"a": [1, None, "s"]}] for j in range(100)} for i in range(100)}
+    assert v.is_valid(good)
+    good["g99"]["f99"] = [{"a": [1, {"deep": [2.5]}]}]
+    assert not v.is_valid(good)
+    good["g99"]["f99"] = None
+    good["g0"]["f0"] = {"x": [{"y": b"bytes"}]}
+    assert not v.is_valid(good)
+    good["g0"]["f0"] = {"x": [{"y": "text"}]}
+    assert v.is_valid(good)
+
+
+def test_aliases_naming_each_other_in_one_build():
+    # Node is first compiled inside Forest's value, where its body holds
+    # Forest's placeholder; its later uses must not reuse that body.
+    v = Validator(tuple[Forest, Node, list[Node], Node])
+    assert v.is_valid(([[1, [2]], 3], 4, [[[5]], 6], [7]))
+    assert not v.is_valid(([[1]], ["x"], [], 1))
+    assert not v.is_valid(([], 1, [[["x"]]], 1))
+    both = Validator(tuple[Node, Forest])
+    assert both.is_valid((1, [[2]]))
+    assert not both.is_valid((1, [2, "x"]))
+    # Several operands of one build share the aliases compiled by the first.
+    several = union(Forest, Node, list[Forest])
+    assert [several.is_valid(x) for x in (1, [[1]], [[[1, [2]]]], "x", [1, ["x"]])] == [True] * 3 + [False] * 2
+
+
+def test_alias_reuse_respects_the_nesting_limit():
+    # NewTypes are compiled afresh at every use, so only the alias is reused.
+    alias = typing.TypeAliasType("Deep", list[newtype_chain(99)])
+    # Seen first at level 2 and 101 levels high, then 27 levels further down,
+    # where compiling it afresh would pass 129 active calls.
+    with pytest.raises(NotImplementedError) as info:
+        Validator(tuple[alias, newtype_chain(27, alias)])
+    assert str(info.value) == NESTING
+    assert Validator(tuple[alias, newtype_chain(26, alias)]) == Validator(tuple[list[int], list[int]])

@@ -23,6 +23,7 @@ using py::TypingHandles;
 constinit py::InternedName kMetadataName{"__metadata__"};
 constinit py::InternedName kOriginName{"__origin__"};
 constinit py::InternedName kArgsName{"__args__"};
+constinit py::InternedName kTypeAliasTypeName{"TypeAliasType"};
 
 // Nesting of compile_annotation calls on this thread, and the deepest level
 // reached so far (for the height of memoised results).
@@ -52,31 +53,12 @@ class DepthGuard {
              " levels without reaching a leaf. A class whose own type appears in its fields is recursive and "
              "never bottoms out; write it with recursive(...), which ties the fixpoint explicitly.");
     }
-    level_ = ++t_depth;
-    t_peak = std::max(t_peak, level_);
+    ++t_depth;
+    t_peak = std::max(t_peak, t_depth);
   }
   ~DepthGuard() { --t_depth; }
   DepthGuard(const DepthGuard&) = delete;
   DepthGuard& operator=(const DepthGuard&) = delete;
-  uint64_t level() const noexcept { return level_; }
-
- private:
-  uint64_t level_;
-};
-
-// Measures the levels used below one call: the peak restarts at the call's
-// level and is merged back into the enclosing peak on every way out.
-class HeightScope {
- public:
-  explicit HeightScope(uint64_t level) : level_(level), saved_(t_peak) { t_peak = level; }
-  ~HeightScope() { t_peak = std::max(saved_, t_peak); }
-  HeightScope(const HeightScope&) = delete;
-  HeightScope& operator=(const HeightScope&) = delete;
-  uint64_t height() const noexcept { return t_peak - level_; }
-
- private:
-  uint64_t level_;
-  uint64_t saved_;
 };
 
 bool is_builtin_origin(PyObject* origin) noexcept {
@@ -114,10 +96,20 @@ bool is_pure_leaf(PyObject* x, const TypingHandles& h) {
                         "which doubles its size each step; building it would exhaust memory.");
 }
 
+// typing.TypeAliasType, or typing_extensions' own class of that name (a
+// class apart on some Pythons) when the program has loaded that module.
+bool is_type_alias(PyObject* x, const TypingHandles& h) {
+  if (h.type_alias_type && py::check(PyObject_IsInstance(x, h.type_alias_type.get())) != 0) return true;
+  // The backport is a class written in Python: the builtin constants that
+  // make up most of what reaches here skip the module look-up.
+  if (!PyType_HasFeature(Py_TYPE(x), Py_TPFLAGS_HEAPTYPE)) return false;
+  PyRef backport = py::loaded_typing_extensions_attr(kTypeAliasTypeName.get());
+  return backport && backport.get() != h.type_alias_type.get() && PyType_Check(backport.get()) &&
+         py::check(PyObject_IsInstance(x, backport.get())) != 0;
+}
+
 ir::SchemaNode compile_without_origin(CompileContext& ctx, PyObject* x, const TypingHandles& h) {
-  if (h.type_alias_type && py::check(PyObject_IsInstance(x, h.type_alias_type.get())) != 0) {
-    return compile_type_alias(ctx, x);
-  }
+  if (is_type_alias(x, h)) return compile_type_alias(ctx, x);
   if (py::check(PyObject_HasAttrStringWithError(x, "__supertype__")) != 0) {
     PyRef supertype = PyRef::check(PyObject_GetAttrString(x, "__supertype__"));
     return compile_annotation(ctx, supertype.get());
@@ -168,6 +160,19 @@ ir::SchemaNode dispatch(CompileContext& ctx, PyObject* x, const TypingHandles& h
 
 }  // namespace
 
+HeightScope::HeightScope() noexcept : level_(t_depth), saved_(t_peak) { t_peak = level_; }
+
+HeightScope::~HeightScope() { t_peak = std::max(saved_, t_peak); }
+
+uint32_t HeightScope::height() const noexcept { return static_cast<uint32_t>(t_peak - level_); }
+
+const ir::SchemaNode* reuse_memoised(const CompileMemo::Entries& entries, const PyObject* x) noexcept {
+  auto found = entries.find(x);
+  if (found == entries.end() || t_depth + found->second.height > kMaxCompileDepth) return nullptr;
+  t_peak = std::max(t_peak, t_depth + found->second.height);
+  return &found->second.node;
+}
+
 [[noreturn]] void refuse_forward_reference(PyObject* x) {
   refuse(py::safe_repr(x) +
          " is a forward reference, and a schema is built from the types themselves: resolve the annotation first "
@@ -183,13 +188,7 @@ ir::SchemaNode compile_annotation(CompileContext& ctx, PyObject* x) {
 
   bool eligible = memo_eligible(x, h);
   if (eligible) {
-    auto found = ctx.memo.entries.find(x);
-    // Reused only where a fresh compile would also stay within the nesting
-    // limit at this level.
-    if (found != ctx.memo.entries.end() && depth.level() + found->second.height <= kMaxCompileDepth) {
-      t_peak = std::max(t_peak, depth.level() + found->second.height);
-      return found->second.node;
-    }
+    if (const ir::SchemaNode* hit = reuse_memoised(ctx.memo.entries, x)) return *hit;
   } else if (!is_pure_leaf(x, h)) {
     ++t_impure;
   }
@@ -197,11 +196,10 @@ ir::SchemaNode compile_annotation(CompileContext& ctx, PyObject* x) {
 
   if (!eligible) return dispatch(ctx, x, h);
   uint64_t impure_before = t_impure;
-  HeightScope scope(depth.level());
+  HeightScope scope;
   ir::SchemaNode node = dispatch(ctx, x, h);
   if (t_impure == impure_before) {
-    ctx.memo.entries.insert_or_assign(
-        x, CompileMemo::Entry{PyRef::borrow(x), node, static_cast<uint32_t>(scope.height())});
+    ctx.memo.entries.insert_or_assign(x, CompileMemo::Entry{PyRef::borrow(x), node, scope.height()});
   }
   return node;
 }

@@ -57,6 +57,32 @@ inline ir::SchemaNode sequence_node(ir::SequenceKind kind, SequencePayload paylo
   return ir::SchemaNode::sequence(kind, std::move(payload.prefix), std::move(payload.tail));
 }
 
+// ---- results memoised by identity within one build
+//
+// A memoised result keeps the nesting levels its compile used below its own
+// call (its height), and is reused only where a fresh compile would also stay
+// within kMaxCompileDepth: memoising never changes which schemas compile.
+
+// Measures the height of the compile running in the innermost active
+// compile_annotation call, from construction on; restores the enclosing
+// measure on every way out.
+class HeightScope {
+ public:
+  HeightScope() noexcept;
+  ~HeightScope();
+  HeightScope(const HeightScope&) = delete;
+  HeightScope& operator=(const HeightScope&) = delete;
+  uint32_t height() const noexcept;
+
+ private:
+  uint64_t level_;
+  uint64_t saved_;
+};
+
+// x's memoised node when it may be reused at the current nesting level
+// (counting its height as used), else nullptr.
+const ir::SchemaNode* reuse_memoised(const CompileMemo::Entries& entries, const PyObject* x) noexcept;
+
 // Raises the forward-reference NotImplementedError naming x.
 [[noreturn]] void refuse_forward_reference(PyObject* x);
 

@@ -23,11 +23,15 @@ struct CompileMemo {
     ir::SchemaNode node;
     uint32_t height = 0;  // nesting levels the compile used below its own call
   };
-  std::unordered_map<const PyObject*, Entry> entries;
+  using Entries = std::unordered_map<const PyObject*, Entry>;
+  Entries entries;
   // Validators embedded in this build, by identity: embedding one again
   // reuses its node (its pool indices and definition offset are the same
   // within one build), so a validator used many times costs one import.
-  std::unordered_map<const PyObject*, Entry> validators;
+  Entries validators;
+  // Type aliases compiled in this build, by identity: a recursive alias is
+  // one definition however often it is named (see type_alias.cpp).
+  Entries aliases;
   // compile_annotation calls that ran (hits excluded), against the work
   // bound of a build.
   uint64_t calls = 0;

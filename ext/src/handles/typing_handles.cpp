@@ -1,6 +1,7 @@
 #include "handles/typing_handles.hpp"
 
 #include "binding/error.hpp"
+#include "binding/interned.hpp"
 #include "binding/once_cell.hpp"
 
 namespace tessolin::py {
@@ -70,6 +71,18 @@ TypingHandles load_typing_handles() {
 const TypingHandles& typing_handles() {
   static constinit OnceCell<TypingHandles> cell;
   return cell.get(load_typing_handles);
+}
+
+PyRef loaded_typing_extensions_attr(PyObject* name) {
+  static constinit InternedName module_name{"typing_extensions"};
+  PyRef module = PyRef::steal(PyImport_GetModule(module_name.get()));
+  if (!module) {
+    if (PyErr_Occurred()) throw PythonError{};
+    return {};
+  }
+  PyObject* raw = nullptr;
+  if (PyObject_GetOptionalAttr(module.get(), name, &raw) < 0) PyErr_Clear();
+  return PyRef::steal(raw);
 }
 
 BuiltinContainerAttributes builtin_container_types(const char* name) {

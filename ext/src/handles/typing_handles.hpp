@@ -31,6 +31,14 @@ struct TypingHandles {
 
 // The typing handles (load_typing_handles on first use).
 const TypingHandles& typing_handles();
+
+// typing_extensions' attribute of this name when the program has already
+// imported that module; empty when it has not, or when the look-up raises
+// (the exception dropped). Never imports the module and keeps nothing: the
+// module may be imported (or reloaded) at any time, and only a module the
+// program loaded can have made the object being compiled. Throws only when
+// sys.modules itself cannot be read.
+PyRef loaded_typing_extensions_attr(PyObject* name);
 // The initialiser, exposed for its order of look-ups.
 TypingHandles load_typing_handles();
 

@@ -23,7 +23,7 @@ constinit py::InternedName kOriginName{"__origin__"};
 constinit py::InternedName kArgsName{"__args__"};
 constinit py::InternedName kClosedName{"__closed__"};
 constinit py::InternedName kExtraItemsName{"__extra_items__"};
-constinit py::InternedName kTypingExtensionsName{"typing_extensions"};
+constinit py::InternedName kNoExtraItemsName{"NoExtraItems"};
 
 // Qualifier layers looked through per annotation: a Required or NotRequired
 // under at most 128 ReadOnly layers is found.
@@ -66,21 +66,8 @@ Requiredness peel_qualifiers(PyObject* annotation) {
 bool is_no_extra_items(PyObject* value) {
   const py::TypingHandles& h = py::typing_handles();
   if (py::TypingHandles::is(h.no_extra_items, value)) return true;
-  // Never imported here: only a module the program already loaded can have
-  // made the TypedDict.
-  PyRef module = PyRef::steal(PyImport_GetModule(kTypingExtensionsName.get()));
-  if (!module) {
-    if (PyErr_Occurred()) throw py::PythonError{};
-    return false;
-  }
-  PyObject* raw = nullptr;
-  int found = PyObject_GetOptionalAttrString(module.get(), "NoExtraItems", &raw);
-  if (found < 0) {
-    PyErr_Clear();  // an unreadable sentinel counts as absent
-    return false;
-  }
-  PyRef sentinel = PyRef::steal(raw);
-  return found == 1 && sentinel.get() == value;
+  PyRef sentinel = py::loaded_typing_extensions_attr(kNoExtraItemsName.get());
+  return sentinel && sentinel.get() == value;
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
-// typing.TypeAliasType: compiled through its __value__; an alias that names
-// itself while its value compiles becomes a definition.
+// typing.TypeAliasType (and typing_extensions' class of that name): compiled
+// through its __value__; an alias that names itself while its value compiles
+// becomes a definition. Within one build an alias is compiled once: every
+// later use reuses its node, so a recursive alias named in many places is
+// one definition.
 #include <vector>
 
 #include "binding/error.hpp"
@@ -30,6 +33,11 @@ class AliasScope {
   bool used() const noexcept { return t_aliases.back().used; }
 };
 
+ir::SchemaNode remember(CompileContext& ctx, PyObject* alias, ir::SchemaNode node, const HeightScope& scope) {
+  ctx.memo.aliases.insert_or_assign(alias, CompileMemo::Entry{py::PyRef::borrow(alias), node, scope.height()});
+  return node;
+}
+
 }  // namespace
 
 ir::SchemaNode compile_type_alias(CompileContext& ctx, PyObject* alias) {
@@ -39,16 +47,25 @@ ir::SchemaNode compile_type_alias(CompileContext& ctx, PyObject* alias) {
       return ir::SchemaNode::placeholder(entry.placeholder);
     }
   }
+  if (const ir::SchemaNode* hit = reuse_memoised(ctx.memo.aliases, alias)) return *hit;
+  HeightScope height;
   const uint64_t id = ir::new_placeholder_id();
   ir::SchemaNode body;
   bool used = false;
   {
     AliasScope scope(alias, id);
     py::PyRef value = py::PyRef::check(PyObject_GetAttrString(alias, "__value__"));
-    body = compile_annotation(ctx, value.get());
+    // A str value is the alias's text, not a constant.
+    body = compile_resolved(ctx, value.get());
     used = scope.used();
   }
-  if (!used) return body;
+  if (!used) {
+    // A body naming an alias still compiling holds its placeholder until
+    // that alias finishes; reused later it would stay unresolved. Alias
+    // placeholders are never live, so the test below finds them.
+    if (ir::find_unresolved_placeholder(body)) return body;
+    return remember(ctx, alias, std::move(body), height);
+  }
 
   const uint64_t n = ctx.definitions.size();
   for (ir::SchemaNode& definition : ctx.definitions) definition = ir::resolve_placeholder(definition, id, n);
@@ -59,7 +76,10 @@ ir::SchemaNode compile_type_alias(CompileContext& ctx, PyObject* alias) {
         "it denotes no set. Put the self-reference under a list, tuple, set, dict, record, or object");
   }
   ctx.definitions.push_back(std::move(body));
-  return ir::SchemaNode::reference(n);
+  // Definitions are only appended during a build (an embedded validator's
+  // run included), so n names this body for the rest of it; placeholders of
+  // enclosing aliases left in it are resolved in place when those finish.
+  return remember(ctx, alias, ir::SchemaNode::reference(n), height);
 }
 
 }  // namespace tessolin::build

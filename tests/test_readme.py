@@ -7,6 +7,7 @@ import json
 import pathlib
 import re
 import runpy
+import typing
 from typing import Annotated, Literal
 
 import annotated_types as at
@@ -124,6 +125,16 @@ def check_enum_trap():
     assert left.is_valid(One.ONE) and not Validator(Literal[1, True]).is_valid(One.ONE)
 
 
+def check_sets_of_one_group():
+    assert Validator(set[int | float]).relation_to(union(set[int], set[float])) == "undecided"
+    assert Validator(set[int | str]).relation_to(union(set[int], set[str])) == "not_subset"
+
+
+def check_alias_spellings():
+    with pytest.raises(NotImplementedError, match="is a forward reference"):
+        Validator(typing.TypeAliasType("J", "int | list[J]"))
+
+
 CLAIMS = [
     ("accepts 127 nested lists and refuses 128", check_recursion_entries),
     ("at most 128 levels of recursion", check_recursion_entries),
@@ -141,6 +152,8 @@ CLAIMS = [
     ("`tuple`, `set`, `frozenset`, `bytes` and class schemas", check_loaded_kinds),
     ("U+0301 is a word character for the engine and not for `re`", check_word_characters),
     ('`Validator(Annotated[int, Ge(1), Le(1)]).relation_to(Literal[1, True])` is "subset"', check_enum_trap),
+    ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),
+    ("a str as its value is refused as a forward reference", check_alias_spellings),
 ]
 
 

@@ -3,7 +3,9 @@ recursive fixpoints, type aliases, embedded validators, and the rewrites
 open, close and simplify."""
 
 import threading
+import time
 import warnings
+from typing import Annotated, Any, Literal, Union
 
 import pytest
 
@@ -433,3 +435,71 @@ def test_simplify_results(schema, text):
     with warnings.catch_warnings():
         warnings.simplefilter("ignore", DeprecationWarning)
         assert repr(schema.simplify()) == text
+
+
+# ---- the compile-work bound counts what is kept, not how many calls it took
+
+_REPEATS = 400001  # one past the work bound of a build (4 * MAX_SCHEMA_NODES)
+_ANNOTATED_REPEATS = _REPEATS // 2 + 1  # two calls each: Annotated and int
+
+
+def _size_message(count):
+    return (
+        f"schema is too large: this validator spans {count} nodes, past the limit of {tessolin.MAX_SCHEMA_NODES}. "
+        "A schema this large comes from combining a validator with itself in an unbounded loop, which doubles its "
+        "size each step; building it would exhaust memory."
+    )
+
+
+@pytest.mark.parametrize(
+    "build, expected",
+    [
+        (lambda: union(*[int] * _REPEATS), int),
+        (lambda: intersection(*[int] * _REPEATS), int),
+        (lambda: union(*[int, str] * _REPEATS), int | str),
+        (lambda: Validator(str) | Union[tuple(Annotated[int, f"m{i}"] for i in range(_ANNOTATED_REPEATS))], int | str),
+        (lambda: Validator(list[Union[tuple(Annotated[int, f"m{i}"] for i in range(_ANNOTATED_REPEATS))]]), list[int]),
+        # A complementary pair settles the union to anything; a later Any keeps its flag.
+        (lambda: union(int, complement(int), *[str] * _REPEATS, Any), Any),
+    ],
+    ids=["union", "intersection", "union-of-two", "or-typing-union", "nested-typing-union", "pair-then-any"],
+)
+def test_repeated_members_within_the_limit_compile(build, expected):
+    assert build() == Validator(expected)
+
+
+def test_pair_then_any_keeps_the_any_text():
+    assert repr(union(int, complement(int), *[str] * _REPEATS, Any)) == repr(Validator(Any))
+
+
+@pytest.mark.parametrize(
+    "build, size",
+    [
+        # Kept members: the union node and its members.
+        (lambda: union(*[Literal[i] for i in range(100001)]), 100002),
+        (lambda: Validator(Union[tuple(Literal[i] for i in range(100001))]), 100002),
+        (lambda: Validator(int) | Union[tuple(Literal[i] for i in range(100001))], 100003),
+    ],
+    ids=["union", "typing-union", "or"],
+)
+def test_members_kept_past_the_limit_are_refused_with_the_size(build, size):
+    with pytest.raises(ValueError) as info:
+        build()
+    assert str(info.value) == _size_message(size)
+
+
+def test_repeated_huge_member_is_still_stopped_early():
+    # Each member spans 2**17 + ... nodes once built; the early stop refuses
+    # after a bounded amount of work, naming nodes already built.
+    class Plain:
+        pass
+
+    member = Plain
+    for _ in range(18):
+        member = Annotated[[member, member], "m"]
+    start = time.perf_counter()
+    with pytest.raises(ValueError) as info:
+        union(*[member] * 1000)
+    assert time.perf_counter() - start < 30
+    spans = int(str(info.value).split("spans ")[1].split(" ")[0])
+    assert tessolin.MAX_SCHEMA_NODES < spans <= 1000 * (2**19 - 1)

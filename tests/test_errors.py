@@ -366,3 +366,26 @@ def test_shorten_text():
     assert t.shorten_text("x" * 81) == "x" * 80 + "..."
     assert t.shorten_text("ü" * 81) == "ü" * 80 + "..."
     assert t.shorten_text("") == ""
+
+
+class _MisspokenInt(int):
+    # An int subclass whose texts are not its digits.
+    def __str__(self):
+        return "nope"
+
+    __repr__ = __str__
+
+
+@pytest.mark.parametrize("value", [2**70, -(2**70), 3])
+def test_int_subclass_key_is_named_by_its_value(value):
+    validator = tessolin.Validator(dict[int, str])
+    with pytest.raises(tessolin.ValidationError) as info:
+        validator.validate({_MisspokenInt(value): 2})
+    err = info.value
+    # As for a plain int key: the path holds the int, the message its digits.
+    with pytest.raises(tessolin.ValidationError) as plain:
+        validator.validate({value: 2})
+    assert err.path == plain.value.path == (value,)
+    assert [type(p) for p in err.path] == [int]
+    assert err.errors == plain.value.errors
+    assert err.errors[0]["message"] == f"at [{value}]: expected str, got 2 [string_type]"

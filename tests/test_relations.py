@@ -337,61 +337,137 @@ def test_float_divisor_on_ints_proves_no_inclusion_of_int_divisor(float_divisor,
     assert bounded.relation_to(Annotated[int, at.Ge(0), at.MultipleOf(int_divisor), "int"]) != SUBSET
 
 
-# ---- Python errors inside a decision are absorbed
+# ---- Python errors inside a decision: ordinary ones are absorbed, fatal ones raised
+
+# Which user call raises what while a test asks its question: armed only
+# then, since typing's caches hash and compare annotations too.
+_armed = {"site": None, "error": None}
 
 
-class _FatalOrder(int):
-    # Armed only while a test asks its question: typing's caches compare
-    # annotations too.
-    armed = False
+def _fire(site):
+    if _armed["site"] == site:
+        raise _armed["error"]
 
+
+class _Bound(int):
+    # A constant whose comparisons are user code.
     def __eq__(self, other):
-        if _FatalOrder.armed:
-            raise KeyboardInterrupt
+        _fire("__eq__")
         return int(self) == other
 
     def __lt__(self, other):
-        if _FatalOrder.armed:
-            raise ValueError("no order")
+        _fire("__lt__")
         return int(self) < other
 
-    __gt__ = __le__ = __ge__ = __lt__
+    def __gt__(self, other):
+        _fire("__lt__")
+        return int(self) > other
+
+    def __le__(self, other):
+        _fire("__lt__")
+        return int(self) <= other
+
+    def __ge__(self, other):
+        _fire("__lt__")
+        return int(self) >= other
+
     __hash__ = int.__hash__
 
 
-def _interrupt(x):
-    raise KeyboardInterrupt
+class _Token:
+    # Equal only to itself, with a hash of its own.
+    def __hash__(self):
+        _fire("__hash__")
+        return id(self)
+
+
+def _asked(x):
+    _fire("predicate")
+    return True
 
 
 def _recurse(x):
     return _recurse(x)
 
 
-def _fail(x):
-    raise ValueError(x)
+QUESTIONS = {
+    "relation_to": lambda left, right, both: left.relation_to(right),
+    "is_subtype_of": lambda left, right, both: left.is_subtype_of(right),
+    "is_equivalent": lambda left, right, both: left.is_equivalent(right),
+    "is_empty": lambda left, right, both: both.is_empty(),
+    "==": lambda left, right, both: left == right,
+}
+RELATIONS = ("relation_to", "is_subtype_of", "is_equivalent", "is_empty")
+
+# (user call, left, right, the questions that reach it, their answers when it
+# raises an ordinary exception).
+_NOT_PROVED = {"relation_to": UNDECIDED, "is_subtype_of": False, "is_equivalent": False, "is_empty": False}
+USER_CALL_SITES = [
+    ("predicate", Literal[1], Annotated[int, at.Predicate(_asked)], RELATIONS[:3], {"relation_to": NOT_SUBSET}),
+    ("predicate", Color, Annotated[Color, at.Predicate(_asked)], RELATIONS[:3], {"relation_to": NOT_SUBSET}),
+    ("__eq__", Annotated[int, at.Ge(_Bound(4))], Annotated[int, at.Ge(3)], RELATIONS, {}),
+    ("__eq__", Annotated[int, at.Ge(3)], Annotated[int, at.Ge(_Bound(4))], RELATIONS, {}),
+    ("__lt__", Annotated[int, at.Ge(_Bound(4))], Annotated[int, at.Ge(3)], RELATIONS, {}),
+    ("__eq__", Literal[_Bound(4)], Literal[_Bound(5)], (*RELATIONS[:3], "=="), {"==": False}),
+    # Distinct tokens: proved disjoint without the hashes too.
+    ("__hash__", Literal[_Token()], Literal[_Token()], RELATIONS, {"relation_to": NOT_SUBSET, "is_empty": True}),
+]
+
+
+def _site_cases(errors):
+    return [
+        pytest.param(site, left, right, question, error, {**_NOT_PROVED, **ordinary}[question],
+                     id=f"{site}-{n}-{question}-{error.__name__}")
+        for n, (site, left, right, questions, ordinary) in enumerate(USER_CALL_SITES)
+        for question in questions
+        for error in errors
+    ]
+
+
+def _ask(site, left, right, question, error, monkeypatch):
+    left, right = Validator(left), Validator(right)
+    both = intersection(left, right)
+    monkeypatch.setitem(_armed, "site", site)
+    monkeypatch.setitem(_armed, "error", error)
+    try:
+        return QUESTIONS[question](left, right, both)
+    finally:
+        monkeypatch.setitem(_armed, "site", None)
 
 
 @pytest.mark.parametrize(
-    "a, b, expected",
-    [
-        (Annotated[int, at.Ge(_FatalOrder(4))], Annotated[int, at.Ge(3)], MAYBE_SUBSET),
-        (Annotated[int, at.Ge(3)], Annotated[int, at.Ge(_FatalOrder(4))], MAYBE_NOT),
-        (Literal[3], Annotated[int, at.Predicate(_interrupt)], {NOT_SUBSET, UNDECIDED}),
-        (Literal[3], Annotated[int, at.Predicate(_recurse)], {NOT_SUBSET, UNDECIDED}),
-        (Literal[3], Annotated[int, at.Predicate(_fail)], NOT_SUBSET),
-        (Color, Annotated[Color, at.Predicate(_interrupt)], {NOT_SUBSET, UNDECIDED}),
-    ],
+    "site, left, right, question, error, ordinary_answer",
+    _site_cases([KeyboardInterrupt, SystemExit, MemoryError, RecursionError]),
 )
-def test_errors_in_user_code_never_escape(a, b, expected, monkeypatch):
-    left, right = Validator(a), Validator(b)
-    both = intersection(left, right)
-    monkeypatch.setattr(_FatalOrder, "armed", True)
-    got = left.relation_to(right)
-    assert got in expected if isinstance(expected, (set, frozenset)) else got == expected
-    left.is_equivalent(right)
-    both.is_empty()
-    monkeypatch.setattr(_FatalOrder, "armed", False)
+def test_fatal_error_in_user_code_stops_the_question(site, left, right, question, error, ordinary_answer, monkeypatch):
+    with pytest.raises(error):
+        _ask(site, left, right, question, error, monkeypatch)
     # Nothing left pending: the next call works normally.
+    assert Validator(int).is_valid(1)
+
+
+@pytest.mark.parametrize("site, left, right, question, error, ordinary_answer", _site_cases([ValueError]))
+def test_ordinary_error_in_user_code_keeps_the_answer(site, left, right, question, error, ordinary_answer, monkeypatch):
+    assert _ask(site, left, right, question, error, monkeypatch) == ordinary_answer
+    assert Validator(int).is_valid(1)
+
+
+def test_first_fatal_error_is_raised_and_no_user_code_runs_after_it():
+    calls = []
+
+    def interrupt(x):
+        calls.append(x)
+        raise KeyboardInterrupt(x)
+
+    left = Validator(Literal[1, 2, 3])
+    with pytest.raises(KeyboardInterrupt) as raised:
+        left.relation_to(Annotated[int, at.Predicate(interrupt)])
+    assert calls == [raised.value.args[0]]
+
+
+def test_recursing_predicate_raises_its_recursion_error():
+    with pytest.raises(RecursionError):
+        Validator(Literal[3]).relation_to(Annotated[int, at.Predicate(_recurse)])
     assert Validator(int).is_valid(1)
 
 

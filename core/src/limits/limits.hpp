@@ -31,9 +31,11 @@ inline constexpr uint32_t kMaxRewriteDepth = 2048;
 // Active compile calls on one thread: past it a nested annotation is refused
 // (a class whose own type appears in its fields never bottoms out).
 inline constexpr uint64_t kMaxCompileDepth = 129;
-// Compile calls one build may make: every compiled form yields at least one
-// node but for the few that pass their argument through, so a build past four
-// times the node limit spans more nodes than the limit allows.
+// Work of one build: compile calls, each finished one counted as the size
+// of the node it built when that is smaller (what the smart constructors
+// kept). Every compiled form yields at least one node but for the few that
+// pass their argument through, so a build past four times the node limit
+// spans more nodes than the limit allows.
 inline constexpr uint64_t kCompileWorkLimit = 4 * kMaxSchemaNodes;
 // Nested GroupedMetadata inside one Annotated: more is a cycle or a mistake.
 inline constexpr uint64_t kMaxMetadataGroupDepth = 7;

@@ -60,12 +60,11 @@ void raise_walk_failure(WalkOutcome&& outcome) {
 }
 
 bool is_member(std::span<const py::PyRef> pool, ir::DefinitionsView definitions, const ir::SchemaNode& node,
-               PyObject* obj) noexcept {
+               PyObject* obj, FirstFatal& fatal) noexcept {
   try {
     WalkState state{PoolView(pool), definitions, nullptr};
     bool member = walk_node(node, WalkInput::object(obj), state.context(WalkMode::Membership));
-    // A stored fatal exception is dropped with the state: a decision
-    // never raises.
+    if (py::PyRef stopped = state.take_fatal()) fatal.keep(std::move(stopped));
     return member;
   } catch (...) {
     PyErr_Clear();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "binding/ref.hpp"
+#include "check/first_fatal.hpp"
 #include "check/precompute.hpp"
 #include "check/walk_input.hpp"
 #include "check/walk_mode.hpp"
@@ -44,8 +45,8 @@ void set_walk_failure(WalkOutcome&& outcome);
 
 // Membership of one Python object in `node` of the schema given by `pool`
 // and `definitions`, with empty tables. Never fails: a fatal exception met
-// on the way is dropped and the aborted walk's answer returned.
+// on the way is kept in `fatal` and the aborted walk's answer returned.
 bool is_member(std::span<const py::PyRef> pool, ir::DefinitionsView definitions, const ir::SchemaNode& node,
-               PyObject* obj) noexcept;
+               PyObject* obj, FirstFatal& fatal) noexcept;
 
 }  // namespace tessolin::check

@@ -10,6 +10,7 @@
 #include "handles/typing_handles.hpp"
 #include "ir/intern.hpp"
 #include "ir/limits.hpp"
+#include "ir/node_walk.hpp"
 #include "render/value_text.hpp"
 #include "validator/validator_data.hpp"
 
@@ -36,12 +37,23 @@ thread_local uint64_t t_peak = 0;
 // objects and is a pure function of the annotation.
 thread_local uint64_t t_impure = 0;
 
-// Work bound of one build: compile_annotation calls that ran, memo hits
-// excluded. Every compiled form yields at least one node of its own but for
-// the few that pass their argument through (a qualifier, a NewType), so a
-// build past four times the node limit spans more nodes than the limit
-// allows, short of a member absorbed by a union with Any.
+// Work bound of one build, on the counter of CompileMemo::calls: every call
+// adds one on entry, and a call that made more (its own nested calls) puts
+// back, on return, what it built in their place when that is less. So the
+// counter follows the nodes the smart constructors kept (a union of one
+// member a million times counts one), and a build that passes the bound holds
+// that many nodes, short of a member a union with Any absorbs later and of
+// the duplicates an open member gathering (member_gathering.hpp) still holds.
 constexpr uint64_t kCompileWorkLimit = limits::kCompileWorkLimit;
+
+// After a call that started with the counter at `entry`: what it spent is
+// replaced by the size of the node it built when that is smaller. The count
+// stops past what was spent, so it costs no more than the calls it measures.
+ir::SchemaNode counted_as_built(CompileMemo& memo, uint64_t entry, ir::SchemaNode node) {
+  const uint64_t spent = memo.calls - entry;
+  if (spent > 1) memo.calls = entry + std::min(spent, ir::count_nodes(node, spent));
+  return node;
+}
 
 [[noreturn]] void refuse(const std::string& text) { py::raise(PyExc_NotImplementedError, text); }
 
@@ -89,8 +101,8 @@ bool is_pure_leaf(PyObject* x, const TypingHandles& h) {
   return PyType_CheckExact(x) && (x == h.object.get() || builtin_class_node(x).has_value());
 }
 
-[[noreturn]] void refuse_too_much_work(uint64_t calls) {
-  py::raise_value_error("schema is too large: this validator spans " + std::to_string(calls) +
+[[noreturn]] void refuse_too_much_work(uint64_t built) {
+  py::raise_value_error("schema is too large: this validator spans " + std::to_string(built) +
                         " nodes, past the limit of " + std::to_string(ir::kMaxSchemaNodes) +
                         ". A schema this large comes from combining a validator with itself in an unbounded loop, "
                         "which doubles its size each step; building it would exhaust memory.");
@@ -192,12 +204,13 @@ ir::SchemaNode compile_annotation(CompileContext& ctx, PyObject* x) {
   } else if (!is_pure_leaf(x, h)) {
     ++t_impure;
   }
+  const uint64_t entry = ctx.memo.calls;
   if (++ctx.memo.calls > kCompileWorkLimit) refuse_too_much_work(ctx.memo.calls);
 
-  if (!eligible) return dispatch(ctx, x, h);
+  if (!eligible) return counted_as_built(ctx.memo, entry, dispatch(ctx, x, h));
   uint64_t impure_before = t_impure;
   HeightScope scope;
-  ir::SchemaNode node = dispatch(ctx, x, h);
+  ir::SchemaNode node = counted_as_built(ctx.memo, entry, dispatch(ctx, x, h));
   if (t_impure == impure_before) {
     ctx.memo.entries.insert_or_assign(x, CompileMemo::Entry{PyRef::borrow(x), node, scope.height()});
   }

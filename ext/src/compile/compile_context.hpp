@@ -32,8 +32,9 @@ struct CompileMemo {
   // Type aliases compiled in this build, by identity: a recursive alias is
   // one definition however often it is named (see type_alias.cpp).
   Entries aliases;
-  // compile_annotation calls that ran (hits excluded), against the work
-  // bound of a build.
+  // compile_annotation calls that ran (hits excluded), each finished one
+  // counted as the size of what it built when smaller; against the work
+  // bound of a build (compile_annotation.cpp).
   uint64_t calls = 0;
 };
 

@@ -16,24 +16,26 @@ constinit py::InternedName kInstanceCheck{"__instancecheck__"};
 constinit py::InternedName kSubclassCheck{"__subclasscheck__"};
 constinit py::InternedName kEq{"__eq__"};
 
-// getattr(obj, name); empty (with the error dropped) when it fails.
-PyRef attribute_or_empty(PyObject* obj, py::InternedName& name) noexcept {
+// getattr(obj, name); empty when it fails (the error absorbed into `fatal`)
+// or when a fatal exception was met before.
+PyRef attribute_or_empty(PyObject* obj, py::InternedName& name, check::FirstFatal& fatal) noexcept {
+  if (fatal.met()) return {};
   try {
     PyObject* value = PyObject_GetAttr(obj, name.get());
-    if (value == nullptr) PyErr_Clear();
+    if (value == nullptr) fatal.absorb_pending();
     return PyRef::steal(value);
   } catch (const py::PythonError&) {
-    PyErr_Clear();
+    fatal.absorb_pending();
     return {};
   }
 }
 
 // Whether the metaclass's hook of this name is type's own: Yes, No, or
 // Undecided when either look-up fails. Both results are held while compared.
-OracleAnswer same_as_type_hook(PyObject* metaclass, py::InternedName& name) noexcept {
-  PyRef own = attribute_or_empty(metaclass, name);
+OracleAnswer same_as_type_hook(PyObject* metaclass, py::InternedName& name, check::FirstFatal& fatal) noexcept {
+  PyRef own = attribute_or_empty(metaclass, name, fatal);
   if (!own) return OracleAnswer::Undecided;
-  PyRef standard = attribute_or_empty(reinterpret_cast<PyObject*>(&PyType_Type), name);
+  PyRef standard = attribute_or_empty(reinterpret_cast<PyObject*>(&PyType_Type), name, fatal);
   if (!standard) return OracleAnswer::Undecided;
   return own.get() == standard.get() ? OracleAnswer::Yes : OracleAnswer::No;
 }
@@ -52,24 +54,25 @@ const BaseProbe kProbes[] = {
 
 }  // namespace
 
-OracleAnswer has_standard_class_hooks(PyObject* metaclass) noexcept {
-  OracleAnswer instance = same_as_type_hook(metaclass, kInstanceCheck);
+OracleAnswer has_standard_class_hooks(PyObject* metaclass, check::FirstFatal& fatal) noexcept {
+  OracleAnswer instance = same_as_type_hook(metaclass, kInstanceCheck, fatal);
   if (instance != OracleAnswer::Yes) return instance;
-  return same_as_type_hook(metaclass, kSubclassCheck);
+  return same_as_type_hook(metaclass, kSubclassCheck, fatal);
 }
 
-bool has_identity_eq(PyObject* cls) noexcept {
-  PyRef own = attribute_or_empty(cls, kEq);
+bool has_identity_eq(PyObject* cls, check::FirstFatal& fatal) noexcept {
+  PyRef own = attribute_or_empty(cls, kEq, fatal);
   if (!own) return false;
-  PyRef base = attribute_or_empty(reinterpret_cast<PyObject*>(&PyBaseObject_Type), kEq);
+  PyRef base = attribute_or_empty(reinterpret_cast<PyObject*>(&PyBaseObject_Type), kEq, fatal);
   return base && own.get() == base.get();
 }
 
-BuiltinBase builtin_base_kind(PyObject* cls) noexcept {
+BuiltinBase builtin_base_kind(PyObject* cls, check::FirstFatal& fatal) noexcept {
   uint32_t position = 1;
   for (const BaseProbe& probe : kProbes) {
+    if (fatal.met()) return {};
     int is_sub = PyObject_IsSubclass(cls, reinterpret_cast<PyObject*>(probe.type));
-    if (is_sub < 0) PyErr_Clear();
+    if (is_sub < 0) fatal.absorb_pending();
     if (is_sub == 1) return {position, probe.kind};
     ++position;
   }

@@ -32,20 +32,20 @@ constinit py::InternedName kSub{"__sub__"};
 constinit py::InternedName kMod{"__mod__"};
 constinit py::InternedName kEqMethod{"__eq__"};
 
-// Runs `body`; a Python failure is dropped and `fallback` is the answer, so
-// that no operation raises or leaves an error pending. Broken invariants
+// Runs `body`; a Python failure is absorbed into `fatal` and `fallback` is
+// the answer, so that no operation raises or leaves an error pending. After
+// a fatal exception `body` is not run: no more user code. Broken invariants
 // (InternalError) still travel up.
 template <class R, class Body>
-R answer_or(R fallback, Body&& body) {
+R answer_or(check::FirstFatal& fatal, R fallback, Body&& body) {
+  if (fatal.met()) return fallback;
   try {
     R answer = body();
     if (PyErr_Occurred() == nullptr) return answer;
-    PyErr_Clear();
-    return fallback;
   } catch (const py::PythonError&) {
-    PyErr_Clear();
-    return fallback;
   }
+  fatal.absorb_pending();
+  return fallback;
 }
 
 bool truth(PyObject* value) { return py::check(PyObject_IsTrue(value)) == 1; }
@@ -80,13 +80,15 @@ PyObject* type_of(PyObject* obj) noexcept { return reinterpret_cast<PyObject*>(P
 
 OracleAnswer yes_no(bool b) noexcept { return b ? OracleAnswer::Yes : OracleAnswer::No; }
 
-// Whether the set (type(x), x) keys can stand for x's equality: a builtin
-// scalar, or a value whose class compares by identity.
-bool keyable(PyObject* x) noexcept { return scalar_kind_of(x) != SlotKind::Unknown || has_identity_eq(type_of(x)); }
-
 PyRef typed_key(PyObject* x) { return PyRef::check(PyTuple_Pack(2, type_of(x), x)); }
 
 }  // namespace
+
+// Whether the set (type(x), x) keys can stand for x's equality: a builtin
+// scalar, or a value whose class compares by identity.
+bool PoolOracle::keyable(PyObject* x) noexcept {
+  return scalar_kind_of(x) != SlotKind::Unknown || has_identity_eq(type_of(x), fatal_);
+}
 
 // ---- values and classes
 
@@ -100,14 +102,14 @@ uint32_t PoolOracle::class_id_of(PyObject* cls) {
 }
 
 ClassAnswer PoolOracle::class_answer_of(PyObject* cls) {
-  if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return {};
-  return answer_or(ClassAnswer{}, [&]() -> ClassAnswer {
+  if (has_standard_class_hooks(type_of(cls), fatal_) != OracleAnswer::Yes) return {};
+  return answer_or(fatal_, ClassAnswer{}, [&]() -> ClassAnswer {
     // The type's own MRO, which isinstance and issubclass follow: the
     // __mro__ attribute may be a metaclass property telling another story.
     // The tuple is held while the ids are handed out.
     PyRef mro = PyRef::borrow(reinterpret_cast<PyTypeObject*>(cls)->tp_mro);
     if (!mro || !PyTuple_Check(mro.get())) return {};
-    BuiltinBase base = builtin_base_kind(cls);
+    BuiltinBase base = builtin_base_kind(cls, fatal_);
     // int and bool have bools among their instances, which the answer's
     // kind (int) would leave out.
     if (base.kind == SlotKind::Int && PyType_IsSubtype(&PyBool_Type, reinterpret_cast<PyTypeObject*>(cls))) {
@@ -139,7 +141,7 @@ LiteralValue PoolOracle::literal_value_of(uint64_t i) {
     value.tag = value.klass.tag;
     return value;
   }
-  return answer_or(LiteralValue::declined(), [&]() -> LiteralValue {
+  return answer_or(fatal_, LiteralValue::declined(), [&]() -> LiteralValue {
     switch (scalar_kind_of(x)) {
       case SlotKind::Bool: return LiteralValue::of_bool(x == Py_True);
       case SlotKind::Int: {
@@ -177,14 +179,14 @@ ClassAnswer PoolOracle::class_answer(uint64_t i) {
 // ---- inclusion of a literal or a class in a schema
 
 OracleAnswer PoolOracle::enum_members_within(PyObject* cls, const SchemaNode& b) {
-  return answer_or(OracleAnswer::Undecided, [&]() -> OracleAnswer {
+  return answer_or(fatal_, OracleAnswer::Undecided, [&]() -> OracleAnswer {
     const py::EnumHandles& handles = py::enum_handles();
     if (py::check(PyObject_IsInstance(cls, handles.enum_meta.get())) != 1) return OracleAnswer::Undecided;
     // A Flag class has members its iteration does not yield (combinations).
     if (py::check(PyObject_IsSubclass(cls, handles.flag.get())) != 0) return OracleAnswer::Undecided;
     // Members equal to other values (an int-valued enum's) are not settled
     // by testing the members alone.
-    if (!has_identity_eq(cls)) return OracleAnswer::Undecided;
+    if (!has_identity_eq(cls, fatal_)) return OracleAnswer::Undecided;
     std::vector<PyRef> members;
     PyRef iterator = PyRef::check(PyObject_GetIter(cls));
     while (members.size() <= kMaxEnumMembers) {
@@ -195,20 +197,27 @@ OracleAnswer PoolOracle::enum_members_within(PyObject* cls, const SchemaNode& b)
     if (PyErr_Occurred()) throw py::PythonError{};
     if (members.empty() || members.size() > kMaxEnumMembers) return OracleAnswer::Undecided;
     for (const PyRef& member : members) {
-      if (!check::is_member(constants_, definitions_, b, member.get())) return OracleAnswer::No;
+      OracleAnswer answer = membership(b, member.get());
+      if (answer != OracleAnswer::Yes) return answer;
     }
     return OracleAnswer::Yes;
   });
 }
 
+// Whether x is a member of b by the walk; Undecided when a fatal exception
+// stopped the walk (or one was met before: no more user code).
+OracleAnswer PoolOracle::membership(const SchemaNode& b, PyObject* x) {
+  if (fatal_.met()) return OracleAnswer::Undecided;
+  PyRef held = PyRef::borrow(x);
+  const bool member = check::is_member(constants_, definitions_, b, held.get(), fatal_);
+  fatal_.absorb_pending();
+  return fatal_.met() ? OracleAnswer::Undecided : yes_no(member);
+}
+
 OracleAnswer PoolOracle::decide_subset(const SchemaNode& a, const SchemaNode& b) {
   if (a.is(NodeKind::Literal)) {
     PyObject* x = constant(a.number());
-    if (x == nullptr) return OracleAnswer::Undecided;
-    PyRef held = PyRef::borrow(x);
-    OracleAnswer answer = yes_no(check::is_member(constants_, definitions_, b, held.get()));
-    PyErr_Clear();
-    return answer;
+    return x == nullptr ? OracleAnswer::Undecided : membership(b, x);
   }
   if (!a.is(NodeKind::Instance)) return OracleAnswer::Undecided;
   PyObject* cls = constant(a.number());
@@ -216,9 +225,10 @@ OracleAnswer PoolOracle::decide_subset(const SchemaNode& a, const SchemaNode& b)
   if (b.is(NodeKind::Instance)) {
     PyObject* other = constant(b.number());
     if (other == nullptr || !is_class(cls)) return OracleAnswer::Undecided;
-    if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
-    if (has_standard_class_hooks(type_of(other)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
-    return answer_or(OracleAnswer::Undecided, [&] { return yes_no(py::check(PyObject_IsSubclass(cls, other)) == 1); });
+    if (has_standard_class_hooks(type_of(cls), fatal_) != OracleAnswer::Yes) return OracleAnswer::Undecided;
+    if (has_standard_class_hooks(type_of(other), fatal_) != OracleAnswer::Yes) return OracleAnswer::Undecided;
+    return answer_or(fatal_, OracleAnswer::Undecided,
+                     [&] { return yes_no(py::check(PyObject_IsSubclass(cls, other)) == 1); });
   }
   if (!is_class(cls)) return OracleAnswer::Undecided;
   return enum_members_within(cls, b);
@@ -230,14 +240,14 @@ ConstantOrder PoolOracle::compare_constants(uint64_t i, uint64_t j) {
   PyObject* x = constant(i);
   PyObject* y = constant(j);
   if (x == nullptr || y == nullptr) return ConstantOrder::Unordered;
-  return answer_or(ConstantOrder::Unordered, [&] { return order_of(x, y); });
+  return answer_or(fatal_, ConstantOrder::Unordered, [&] { return order_of(x, y); });
 }
 
 OracleAnswer PoolOracle::constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) {
   const bool a_shorter = a.size() <= b.size();
   std::span<const uint64_t> shorter = a_shorter ? a : b;
   std::span<const uint64_t> longer = a_shorter ? b : a;
-  return answer_or(OracleAnswer::Undecided, [&]() -> OracleAnswer {
+  return answer_or(fatal_, OracleAnswer::Undecided, [&]() -> OracleAnswer {
     PyRef seen = PyRef::check(PySet_New(nullptr));
     for (uint64_t index : shorter) {
       PyObject* x = constant(index);
@@ -256,7 +266,7 @@ OracleAnswer PoolOracle::constants_disjoint(std::span<const uint64_t> a, std::sp
 }
 
 OracleAnswer PoolOracle::integer_range_empty(uint64_t i, bool low_exclusive, uint64_t j, bool high_exclusive) {
-  return answer_or(OracleAnswer::Undecided, [&]() -> OracleAnswer {
+  return answer_or(fatal_, OracleAnswer::Undecided, [&]() -> OracleAnswer {
     const py::RoundingHandles& rounding = py::rounding_handles();
     PyObject* x = constant(i);
     PyObject* y = constant(j);
@@ -279,7 +289,7 @@ OracleAnswer PoolOracle::is_multiple(uint64_t i, uint64_t j) {
   PyObject* x = constant(i);
   PyObject* y = constant(j);
   if (x == nullptr || y == nullptr) return OracleAnswer::Undecided;
-  return answer_or(OracleAnswer::Undecided, [&]() -> OracleAnswer {
+  return answer_or(fatal_, OracleAnswer::Undecided, [&]() -> OracleAnswer {
     PyRef remainder = call_method(x, kMod, y);
     if (remainder.get() == Py_NotImplemented) return OracleAnswer::Undecided;
     PyRef zero = small_int(0);
@@ -296,7 +306,7 @@ OracleAnswer PoolOracle::constants_distinct(uint64_t i, uint64_t j) {
   if (x == nullptr || y == nullptr) return OracleAnswer::Undecided;
   if (Py_TYPE(x) != Py_TYPE(y)) return OracleAnswer::Yes;
   if (!keyable(x)) return OracleAnswer::Undecided;
-  return answer_or(OracleAnswer::Undecided, [&] { return yes_no(!compares(x, y, Py_EQ)); });
+  return answer_or(fatal_, OracleAnswer::Undecided, [&] { return yes_no(!compares(x, y, Py_EQ)); });
 }
 
 // ---- classes against kinds
@@ -305,7 +315,7 @@ OracleAnswer PoolOracle::class_hooks_standard(const SchemaNode& node) {
   if (!node.is(NodeKind::Instance)) return OracleAnswer::Undecided;
   PyObject* cls = constant(node.number());
   if (cls == nullptr) return OracleAnswer::Undecided;
-  return has_standard_class_hooks(type_of(cls));
+  return has_standard_class_hooks(type_of(cls), fatal_);
 }
 
 SlotKind PoolOracle::scalar_kind(uint64_t i) {
@@ -316,8 +326,8 @@ SlotKind PoolOracle::scalar_kind(uint64_t i) {
 OracleAnswer PoolOracle::class_kind_answer(uint64_t i, SlotKind kind, bool strict) {
   PyObject* cls = constant(i);
   if (cls == nullptr || !is_class(cls)) return OracleAnswer::Undecided;
-  if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
-  SlotKind base = builtin_base_kind(cls).kind;
+  if (has_standard_class_hooks(type_of(cls), fatal_) != OracleAnswer::Yes) return OracleAnswer::Undecided;
+  SlotKind base = builtin_base_kind(cls, fatal_).kind;
   if (base == SlotKind::Unknown) return strict ? OracleAnswer::No : OracleAnswer::Undecided;
   return yes_no(base == kind || (kind == SlotKind::Bool && base == SlotKind::Int));
 }
@@ -331,10 +341,11 @@ OracleAnswer PoolOracle::class_kind_matches_strict(uint64_t i, SlotKind kind) {
 OracleAnswer PoolOracle::builtin_within_class(SlotKind kind, uint64_t i) {
   PyObject* cls = constant(i);
   if (cls == nullptr || !is_class(cls)) return OracleAnswer::Undecided;
-  if (has_standard_class_hooks(type_of(cls)) != OracleAnswer::Yes) return OracleAnswer::Undecided;
+  if (has_standard_class_hooks(type_of(cls), fatal_) != OracleAnswer::Yes) return OracleAnswer::Undecided;
   PyObject* builtin = builtin_class_of(kind);
   if (builtin == nullptr) return OracleAnswer::Undecided;
-  return answer_or(OracleAnswer::Undecided, [&] { return yes_no(py::check(PyObject_IsSubclass(builtin, cls)) == 1); });
+  return answer_or(fatal_, OracleAnswer::Undecided,
+                   [&] { return yes_no(py::check(PyObject_IsSubclass(builtin, cls)) == 1); });
 }
 
 }  // namespace tessolin::oracle

@@ -5,8 +5,11 @@
 // Made for one decision query on one thread attached to the interpreter and
 // dropped when it ends. It borrows the pool objects and the definitions,
 // which must outlive it and stay unchanged while it lives. No operation
-// raises or leaves a Python error pending: a failed Python call, fatal ones
-// included, is dropped and the answer is the non-committal one.
+// raises or leaves a Python error pending: a failed Python call is dropped
+// and the answer is the non-committal one. The first fatal exception is kept
+// instead (raise_fatal); from then on the oracle calls no Python and answers
+// non-committally, and the caller raises the kept exception in place of the
+// decision's answer.
 #pragma once
 
 #include <Python.h>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "binding/ref.hpp"
+#include "check/first_fatal.hpp"
 #include "compile/constants_pool.hpp"
 #include "ir/definitions.hpp"
 #include "ir/oracle.hpp"
@@ -42,6 +46,9 @@ class PoolOracle final : public ir::Oracle {
   ir::OracleAnswer builtin_within_class(ir::SlotKind kind, uint64_t i) override;
   ir::OracleAnswer constants_distinct(uint64_t i, uint64_t j) override;
 
+  // Raises the first fatal exception a Python call raised, if one did.
+  void raise_fatal() { fatal_.raise_if_met(); }
+
  private:
   // Borrowed constant i, nullptr when i lies outside the pool.
   PyObject* constant(uint64_t i) const noexcept { return i < constants_.size() ? constants_[i].get() : nullptr; }
@@ -50,11 +57,14 @@ class PoolOracle final : public ir::Oracle {
   uint32_t class_id_of(PyObject* cls);
   ir::OracleAnswer class_kind_answer(uint64_t i, ir::SlotKind kind, bool strict);
   ir::OracleAnswer enum_members_within(PyObject* cls, const ir::SchemaNode& b);
+  ir::OracleAnswer membership(const ir::SchemaNode& b, PyObject* x);
+  bool keyable(PyObject* x) noexcept;
 
   std::span<const py::PyRef> constants_;
   ir::DefinitionsView definitions_;
   build::ClassIdTable class_ids_;
   std::vector<py::PyRef> id_holders_;  // entry k holds the class of id k
+  check::FirstFatal fatal_;
 };
 
 }  // namespace tessolin::oracle

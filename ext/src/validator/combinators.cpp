@@ -9,6 +9,7 @@
 #include "binding/module_add.hpp"
 #include "binding/trampoline.hpp"
 #include "compile/compile_annotation.hpp"
+#include "compile/member_gathering.hpp"
 #include "compile/recursion/recursion.hpp"
 #include "ir/constructors.hpp"
 #include "ir/negation_normal_form.hpp"
@@ -21,23 +22,22 @@ namespace tessolin::py {
 
 namespace {
 
-enum class Combine { Union, Intersection };
+using build::Gathered;
 
 PyRef finish(ir::SchemaNode root, build::ConstantsPool& pool, std::vector<ir::SchemaNode>& definitions) {
   return new_validator_object(finalise_schema(std::move(root), pool.take_objects(), std::move(definitions)));
 }
 
-PyRef combine(PyObject* const* schemas, Py_ssize_t count, Combine op) {
+PyRef combine(PyObject* const* schemas, Py_ssize_t count, Gathered op) {
   build::ConstantsPool pool;
   std::vector<ir::SchemaNode> definitions;
-  std::vector<ir::SchemaNode> members;
-  members.reserve(static_cast<size_t>(count));
+  ir::SchemaNode root;
   {
     build::CompileContext ctx{pool, definitions};
-    for (Py_ssize_t i = 0; i < count; ++i) members.push_back(build::compile_annotation(ctx, schemas[i]));
+    build::MemberGathering members(ctx, op, static_cast<size_t>(count));
+    for (Py_ssize_t i = 0; i < count; ++i) members.add(build::compile_annotation(ctx, schemas[i]));
+    root = members.finish();
   }
-  ir::SchemaNode root = op == Combine::Union ? ir::make_union(std::move(members), definitions)
-                                             : ir::make_intersection(std::move(members), definitions);
   return finish(std::move(root), pool, definitions);
 }
 
@@ -48,12 +48,12 @@ constexpr Signature<1> kRecursiveSignature{"recursive()", {{{"builder", ParamKin
 
 PyRef union_body(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   auto parsed = parse_fastcall(kUnionSignature, args, nargs, kwnames);
-  return combine(parsed.extra, parsed.extra_count, Combine::Union);
+  return combine(parsed.extra, parsed.extra_count, Gathered::Union);
 }
 
 PyRef intersection_body(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   auto parsed = parse_fastcall(kIntersectionSignature, args, nargs, kwnames);
-  return combine(parsed.extra, parsed.extra_count, Combine::Intersection);
+  return combine(parsed.extra, parsed.extra_count, Gathered::Intersection);
 }
 
 PyRef complement_body(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

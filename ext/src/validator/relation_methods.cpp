@@ -2,7 +2,8 @@
 // and is_equivalent. `other` is compiled into a copy of the receiver's pool
 // and definitions so that both schemas name one pool; one oracle over that
 // pool and one work budget serve the whole query. A decision never raises:
-// only argument errors and the compiler's refusals reach the caller.
+// argument errors, the compiler's refusals and a fatal exception from user
+// code the oracle ran (raised in place of the answer) reach the caller.
 #include <string_view>
 #include <vector>
 
@@ -43,11 +44,20 @@ CombinedSchemas combine_with(PyObject* self, PyObject* other) {
   return combined;
 }
 
+// `answer`, unless user code run by the oracle raised a fatal exception:
+// then the decision stopped asking and its answer means nothing, so the
+// exception is raised instead.
+template <class Answer>
+Answer unless_stopped(oracle::PoolOracle& oracle, Answer answer) {
+  oracle.raise_fatal();
+  return answer;
+}
+
 Relation inclusion(PyObject* self, PyObject* other) {
   CombinedSchemas s = combine_with(self, other);
   oracle::PoolOracle oracle(s.pool.objects(), s.definitions);
   decide::WorkBudget budget(decide::WorkBudget::kQuerySteps);
-  return decide::relation(s.left, s.right, s.definitions, oracle, budget);
+  return unless_stopped(oracle, decide::relation(s.left, s.right, s.definitions, oracle, budget));
 }
 
 PyRef bool_object(bool b) { return PyRef::borrow(b ? Py_True : Py_False); }
@@ -56,7 +66,8 @@ PyRef is_empty_body(PyObject* self) {
   const ValidatorData& data = *validator_data(self);
   oracle::PoolOracle oracle(data.pool_objects, data.definitions);
   decide::WorkBudget budget(decide::WorkBudget::kQuerySteps);
-  return bool_object(decide::is_empty(data.root, data.definitions, oracle, budget) == Emptiness::Empty);
+  return bool_object(unless_stopped(oracle, decide::is_empty(data.root, data.definitions, oracle, budget)) ==
+                     Emptiness::Empty);
 }
 
 PyRef is_subtype_of_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -75,7 +86,7 @@ PyRef is_equivalent_body(PyObject* self, PyObject* const* args, Py_ssize_t nargs
   CombinedSchemas s = combine_with(self, a[0]);
   oracle::PoolOracle oracle(s.pool.objects(), s.definitions);
   decide::WorkBudget budget(decide::WorkBudget::kQuerySteps);  // shared by both directions
-  return bool_object(decide::is_equivalent(s.left, s.right, s.definitions, oracle, budget));
+  return bool_object(unless_stopped(oracle, decide::is_equivalent(s.left, s.right, s.definitions, oracle, budget)));
 }
 
 constexpr const char kIsEmptyDoc[] =

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "binding/error.hpp"
+#include "check/first_fatal.hpp"
 #include "ir/node_order.hpp"
 #include "validator/siphash13.hpp"
 #include "validator/validator_data.hpp"
@@ -20,20 +21,21 @@ using Pool = std::span<const PyRef>;
 
 PyObject* pooled(Pool pool, uint64_t i) noexcept { return i < pool.size() ? pool[i].get() : nullptr; }
 
-// Exceptions raised by the constants' own __eq__ count as unequal.
-bool constants_equal(PyObject* x, PyObject* y) noexcept {
+// Ordinary exceptions raised by the constants' own __eq__ count as unequal;
+// a fatal one is kept in `fatal` and, from then on, no __eq__ is called.
+bool constants_equal(PyObject* x, PyObject* y, check::FirstFatal& fatal) noexcept {
   if (x == nullptr || y == nullptr) return false;
   if (x == y) return true;
-  if (Py_TYPE(x) != Py_TYPE(y)) return false;
+  if (Py_TYPE(x) != Py_TYPE(y) || fatal.met()) return false;
   PyObject* r = PyObject_RichCompare(x, y, Py_EQ);
   if (r == nullptr) {
-    PyErr_Clear();
+    fatal.absorb_pending();
     return false;
   }
   int truth = PyObject_IsTrue(r);
   Py_DECREF(r);
   if (truth < 0) {
-    PyErr_Clear();
+    fatal.absorb_pending();
     return false;
   }
   return truth == 1;
@@ -41,13 +43,13 @@ bool constants_equal(PyObject* x, PyObject* y) noexcept {
 
 class SchemaEquality {
  public:
-  SchemaEquality(Pool pa, Pool pb) : pa_(pa), pb_(pb) {}
+  SchemaEquality(Pool pa, Pool pb, check::FirstFatal& fatal) : pa_(pa), pb_(pb), fatal_(fatal) {}
 
   bool equal(const SchemaNode& a, const SchemaNode& b) {
-    if (a.kind() != b.kind()) return false;
+    if (a.kind() != b.kind() || fatal_.met()) return false;
     switch (a.kind()) {
       case NodeKind::Literal:
-      case NodeKind::Instance: return constants_equal(pooled(pa_, a.number()), pooled(pb_, b.number()));
+      case NodeKind::Instance: return constants_equal(pooled(pa_, a.number()), pooled(pb_, b.number()), fatal_);
       case NodeKind::Sequence: {
         if (a.flag() != b.flag() || a.prefix().size() != b.prefix().size()) return false;
         for (size_t i = 0; i < a.prefix().size(); ++i) {
@@ -88,7 +90,7 @@ class SchemaEquality {
 
   bool constraint_equal(const ir::Constraint& x, const ir::Constraint& y) {
     if (x.kind() != y.kind()) return false;
-    if (x.holds_pool_index()) return constants_equal(pooled(pa_, x.word()), pooled(pb_, y.word()));
+    if (x.holds_pool_index()) return constants_equal(pooled(pa_, x.word()), pooled(pb_, y.word()), fatal_);
     return ir::constraint_eq(x, y);
   }
 
@@ -113,11 +115,14 @@ class SchemaEquality {
 
   Pool pa_;
   Pool pb_;
+  check::FirstFatal& fatal_;
 };
 
-bool validators_equal(const ValidatorData& a, const ValidatorData& b) {
+// A fatal exception from a constant's __eq__ ends the comparison (false) and
+// is kept in `fatal`.
+bool validators_equal(const ValidatorData& a, const ValidatorData& b, check::FirstFatal& fatal) {
   if (a.definitions.size() != b.definitions.size()) return false;
-  SchemaEquality eq(a.pool_objects, b.pool_objects);
+  SchemaEquality eq(a.pool_objects, b.pool_objects, fatal);
   if (!eq.equal(a.root, b.root)) return false;
   for (size_t i = 0; i < a.definitions.size(); ++i) {
     if (!eq.equal(a.definitions[i], b.definitions[i])) return false;
@@ -249,7 +254,10 @@ PyRef validator_richcompare(PyObject* self, PyObject* other, int op) {
     return PyRef::borrow(truth ? Py_False : Py_True);
   }
   if (op != Py_EQ || !is_validator(other)) return PyRef::borrow(Py_NotImplemented);
-  return PyRef::borrow(validators_equal(*validator_data(self), *validator_data(other)) ? Py_True : Py_False);
+  check::FirstFatal fatal;
+  const bool equal = validators_equal(*validator_data(self), *validator_data(other), fatal);
+  fatal.raise_if_met();
+  return PyRef::borrow(equal ? Py_True : Py_False);
 }
 
 }  // namespace tessolin::py

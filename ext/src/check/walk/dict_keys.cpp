@@ -86,7 +86,9 @@ py::PathSegment key_path_segment(PyObject* key, const WalkShared& shared) {
     long long v = PyLong_AsLongLongAndOverflow(key, &overflow);
     if (overflow == 0 && !(v == -1 && PyErr_Occurred())) return py::PathSegment::int_key(static_cast<int64_t>(v));
     if (PyErr_Occurred()) absorb_pending_error(shared);
-    py::PyRef text = py::PyRef::steal(PyObject_Str(key));
+    // int's own repr reads the digits of the value: a subclass's __str__ or
+    // __repr__ may say anything, and the path turns the text back into an int.
+    py::PyRef text = py::PyRef::steal(PyLong_Type.tp_repr(key));
     if (text) {
       Py_ssize_t size = 0;
       const char* data = PyUnicode_AsUTF8AndSize(text.get(), &size);

@@ -6,6 +6,7 @@
 #include "compile/compile_annotation.hpp"
 #include "compile/forms.hpp"
 #include "compile/generics/generic_support.hpp"
+#include "compile/member_gathering.hpp"
 #include "handles/typing_handles.hpp"
 #include "ir/constructors.hpp"
 #include "ir/intern.hpp"
@@ -43,10 +44,9 @@ SchemaNode mapping_of(CompileContext& ctx, PyObject* args) {
 
 SchemaNode union_of(CompileContext& ctx, PyObject* args) {
   Py_ssize_t count = PyTuple_GET_SIZE(args);
-  std::vector<SchemaNode> members;
-  members.reserve(static_cast<size_t>(count));
-  for (Py_ssize_t i = 0; i < count; ++i) members.push_back(compile_resolved(ctx, PyTuple_GET_ITEM(args, i)));
-  return ir::make_union(std::move(members), ctx.definitions);
+  MemberGathering members(ctx, Gathered::Union, static_cast<size_t>(count));
+  for (Py_ssize_t i = 0; i < count; ++i) members.add(compile_resolved(ctx, PyTuple_GET_ITEM(args, i)));
+  return members.finish();
 }
 
 }  // namespace

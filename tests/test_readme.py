@@ -135,6 +135,20 @@ def check_alias_spellings():
         Validator(typing.TypeAliasType("J", "int | list[J]"))
 
 
+def check_fatal_exceptions():
+    def stop(value):
+        raise KeyboardInterrupt
+
+    def fails(value):
+        raise ValueError
+
+    with pytest.raises(KeyboardInterrupt):
+        Validator(Literal[1]).relation_to(Annotated[int, at.Predicate(stop)])
+    with pytest.raises(KeyboardInterrupt):
+        Validator(Annotated[int, at.Predicate(stop)]).is_valid(1)
+    assert not Validator(Annotated[int, at.Predicate(fails)]).is_valid(1)
+
+
 CLAIMS = [
     ("accepts 127 nested lists and refuses 128", check_recursion_entries),
     ("at most 128 levels of recursion", check_recursion_entries),
@@ -154,6 +168,7 @@ CLAIMS = [
     ('`Validator(Annotated[int, Ge(1), Le(1)]).relation_to(Literal[1, True])` is "subset"', check_enum_trap),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),
     ("a str as its value is refused as a forward reference", check_alias_spellings),
+    ("`RecursionError` stop the method and are raised by it, `==` included", check_fatal_exceptions),
 ]
 
 

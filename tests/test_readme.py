@@ -14,7 +14,7 @@ import annotated_types as at
 import pytest
 
 import tessolin
-from tessolin import ValidationError, Validator, recursive, union
+from tessolin import ValidationError, Validator, complement, recursive, union
 
 README = (pathlib.Path(__file__).resolve().parent.parent / "README.md").read_text()
 BLOCKS = re.findall(r"```python\n(.*?)```", README, re.S)
@@ -116,13 +116,18 @@ def check_word_characters():
     assert v.is_valid("e\u0301") and re.fullmatch(r"\w+", "e\u0301") is None
 
 
-def check_enum_trap():
+def check_exact_literals():
     class One(enum.IntEnum):
         ONE = 1
 
+    class MyInt(int):
+        pass
+
     left = Validator(Annotated[int, at.Ge(1), at.Le(1)])
-    assert left.relation_to(Literal[1, True]) == "subset"
+    assert left.relation_to(Literal[1, True]) == "not_subset"
     assert left.is_valid(One.ONE) and not Validator(Literal[1, True]).is_valid(One.ONE)
+    assert Validator(Literal[1]).relation_to(complement(MyInt)) == "subset"
+    assert not Validator(Literal[1]).is_valid(MyInt(1))
 
 
 def check_sets_of_one_group():
@@ -165,7 +170,7 @@ CLAIMS = [
     ("a JSON `1` is an `int`, which `float` refuses (write `int | float`)", check_loaded_kinds),
     ("`tuple`, `set`, `frozenset`, `bytes` and class schemas", check_loaded_kinds),
     ("U+0301 is a word character for the engine and not for `re`", check_word_characters),
-    ('`Validator(Annotated[int, Ge(1), Le(1)]).relation_to(Literal[1, True])` is "subset"', check_enum_trap),
+    ("an `IntEnum` member or an `int` subclass instance; relation decisions count this too", check_exact_literals),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),
     ("a str as its value is refused as a forward reference", check_alias_spellings),
     ("`RecursionError` stop the method and are raised by it, `==` included", check_fatal_exceptions),

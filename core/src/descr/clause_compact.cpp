@@ -8,15 +8,18 @@
 
 #include "descr/atom_clause.hpp"
 #include "descr/emptiness.hpp"
+#include "descr/exact_type_atom.hpp"
 
 namespace tessolin::descr {
 namespace {
 
 // Whether `by`'s presence makes `entry` redundant because `entry`'s id lies
-// in `by`'s class set (checked against the set before removal). Two entries
-// each in the other's class set name equivalent classes: the smaller id
-// stays, so that they do not remove each other.
+// in `by`'s class set, or `entry` is the exact-type atom that `by` lies
+// within (checked against the set before removal). Two entries each in the
+// other's class set name equivalent classes: the smaller id stays, so that
+// they do not remove each other.
 bool implied_by(const ClassAnswer& entry, const ClassAnswer& by) {
+  if (is_exact_type_atom(entry)) return within_exact_type_atom(by);
   if (by.class_id == entry.class_id || !by.has_id(entry.class_id)) return false;
   return !entry.has_id(by.class_id) || by.class_id < entry.class_id;
 }

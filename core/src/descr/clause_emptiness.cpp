@@ -4,16 +4,26 @@
 // base (tag). The algebra never asks whether a class has an attribute or
 // whether two classes share an instance. Tested by core/tests/descr.
 #include "descr/emptiness.hpp"
+#include "descr/exact_type_atom.hpp"
 
 namespace tessolin::descr {
 namespace {
 
-// A required class that is an excluded class or derives from one.
+// A required class that is an excluded class or derives from one; a
+// builtin's proper subclass lies within the excluded exact-type atom.
 bool required_but_excluded(const AtomClause& clause) {
   for (const ClassAnswer& required : clause.classes) {
     for (const ClassAnswer& excluded : clause.excluded_classes) {
       if (excluded.class_id == required.class_id || required.has_id(excluded.class_id)) return true;
+      if (is_exact_type_atom(excluded) && within_exact_type_atom(required)) return true;
     }
+  }
+  return false;
+}
+
+bool excludes_exact_type_atom(const AtomClause& clause) {
+  for (const ClassAnswer& excluded : clause.excluded_classes) {
+    if (is_exact_type_atom(excluded)) return true;
   }
   return false;
 }
@@ -42,17 +52,19 @@ bool restricts_attributes(const AtomClause& clause) {
 }
 
 // Whether a value of slot `code` satisfying the clause's atoms can be built:
-// an instance of its one required class, which must be of the slot's kind.
-// None and the bools are fixed objects that no class derives from and whose
-// attributes cannot be set, so an attribute atom there proves nothing. In
-// slot Other only classes without a builtin base have instances.
+// an instance of its one required class, which must be of the slot's kind
+// (the exact-type atom: of a fresh subclass of the slot's builtin). None and
+// the bools are fixed objects that no class derives from and whose
+// attributes cannot be set, so an attribute atom there proves nothing; nor
+// does it on a value of exactly its builtin type. In slot Other only classes
+// without a builtin base have instances.
 bool kind_admits(const AtomClause& clause, uint8_t code) {
   if (code == kAnyKind) return true;
   for (const ClassAnswer& required : clause.classes) {
-    if (required.tag != code) return false;
+    if (is_exact_type_atom(required) ? !exact_type_atom_inhabits(code) : required.tag != code) return false;
   }
-  const bool fixed_values =
-      code == static_cast<uint8_t>(SlotKind::None) || code == static_cast<uint8_t>(SlotKind::Bool);
+  const bool fixed_values = code == static_cast<uint8_t>(SlotKind::None) ||
+                            code == static_cast<uint8_t>(SlotKind::Bool) || excludes_exact_type_atom(clause);
   return !(fixed_values && restricts_attributes(clause));
 }
 

@@ -10,6 +10,7 @@
 #include "descr/descriptor.hpp"
 #include "descr/domain_combine.hpp"
 #include "descr/emptiness.hpp"
+#include "descr/exact_type_atom.hpp"
 #include "descr/shared_descriptor.hpp"
 
 namespace tessolin::descr {
@@ -42,9 +43,9 @@ Emptiness one_element_escapes_all(const CollectionShape& shape) {
 }
 
 // Whether the Line is proved to hold a value of exactly its builtin kind: an
-// inhabited domain and an unrestricted clause. A value proved only through a
-// class or attribute atom may be a subclass instance with its own __eq__,
-// equal to a value of another group.
+// inhabited domain and an unrestricted or exact-type clause. A value proved
+// only through a class or attribute atom may be a subclass instance with its
+// own __eq__, equal to a value of another group.
 bool holds_plain_value(const Line& line) {
   if (domain_emptiness(line.domain) != Emptiness::Inhabited) return false;
   Outcome<ClauseList> positive;
@@ -54,7 +55,7 @@ bool holds_plain_value(const Line& line) {
     if (!positive) return false;
     clauses = &*positive;
   }
-  return std::ranges::any_of(*clauses, [](const AtomClause& c) { return c.unrestricted(); });
+  return std::ranges::any_of(*clauses, [](const AtomClause& c) { return c.unrestricted() || is_exact_type_clause(c); });
 }
 
 bool group_holds_plain_value(const Descriptor& d, uint16_t group) {

@@ -3,6 +3,9 @@
 
 #include <cmath>
 
+#include "descr/class_lowering.hpp"
+#include "descr/exact_type_atom.hpp"
+
 namespace tessolin::descr {
 
 namespace {
@@ -15,18 +18,26 @@ Descriptor single_line(SlotKind kind, Domain domain) {
   return d;
 }
 
+// A literal admits only values of exactly the constant's type; bool and
+// None have no subclasses, so theirs need no clause.
+Descriptor exact_line(SlotKind kind, Domain domain) {
+  Descriptor d;
+  d.slot(kind) = restrict_domain(std::move(domain), {exact_type_clause()}, 0);
+  return d;
+}
+
 }  // namespace
 
 Descriptor bool_literal_descriptor(bool value) {
   return single_line(SlotKind::Bool, BoolMaskDomain{static_cast<uint8_t>(value ? 2 : 1)});
 }
 
-Descriptor int_literal_descriptor(int64_t v) { return single_line(SlotKind::Int, integer_set_single(v)); }
+Descriptor int_literal_descriptor(int64_t v) { return exact_line(SlotKind::Int, integer_set_single(v)); }
 
 Descriptor float_literal_descriptor(double x) {
   // NaN equals nothing, itself included: the literal admits no value.
   if (std::isnan(x)) return empty_descriptor();
-  return single_line(SlotKind::Float, float_set_point(x));
+  return exact_line(SlotKind::Float, float_set_point(x));
 }
 
 Outcome<Descriptor> text_literal_descriptor(std::string_view bytes, SlotKind kind) {
@@ -35,7 +46,7 @@ Outcome<Descriptor> text_literal_descriptor(std::string_view bytes, SlotKind kin
   // least n + 1 pairs: past the product limit it could only give up later,
   // after building an automaton as large as the text times its byte classes.
   if (bytes.size() + 1 > kMaxProductStates) return kGaveUp;
-  return single_line(kind, AutomatonDomain{literal_automaton(bytes)});
+  return exact_line(kind, AutomatonDomain{literal_automaton(bytes)});
 }
 
 Outcome<Descriptor> lower_literal(const ir::LiteralValue& value) {

@@ -49,6 +49,10 @@ inline constexpr uint8_t kDeclined = 254;
 inline constexpr uint8_t kNoBuiltinBase = 255;  // class answer: no builtin base
 }  // namespace answer_tag
 
+// A class id the oracle never hands out: the algebra's exact-type atom
+// (descr/exact_type_atom.hpp) uses it.
+inline constexpr uint32_t kExactTypeClassId = 4294967295u;
+
 // The oracle's description of one pooled class.
 struct ClassAnswer {
   std::vector<uint32_t> ids;  // sorted: the class and every class of its __mro__

@@ -27,6 +27,7 @@
 #include "descr/atom_clause.hpp"
 #include "descr/byte_automaton.hpp"
 #include "descr/descriptor.hpp"
+#include "descr/exact_type_atom.hpp"
 #include "descr/float_set.hpp"
 #include "descr/integer_set.hpp"
 
@@ -82,7 +83,7 @@ inline ClassAnswer class_S() { return make_class(class_id::kS, {class_id::kStr},
 inline ClassAnswer class_F() { return make_class(class_id::kF, {class_id::kFloat}, 4, 3); }
 inline ClassAnswer class_C() { return make_class(class_id::kC, {}, 0, ir::answer_tag::kNoBuiltinBase); }
 inline std::vector<ClassAnswer> clause_classes() {
-  return {class_A(), class_B(), class_C(), class_I(), class_J(), class_S(), class_F()};
+  return {class_A(), class_B(), class_C(), class_I(), class_J(), class_S(), class_F(), exact_type_atom()};
 }
 
 // ---- builders
@@ -236,7 +237,10 @@ inline bool domain_holds(const Domain& domain, const Value& v) {
 
 inline bool member(const Descriptor& d, const Value& v);
 
+// The exact-type atom holds the instances of proper subclasses of the
+// slot's builtin: every class choice but the exact builtin's.
 inline bool has_class(const Value& v, uint32_t id) {
+  if (id == ir::kExactTypeClassId) return exact_type_atom_inhabits(v.code) && v.class_ids.size() > 2;
   return std::binary_search(v.class_ids.begin(), v.class_ids.end(), id);
 }
 

@@ -1,6 +1,7 @@
 // A naive membership test for lowering tests: whether one sample value lies
-// in a Descriptor, read straight off the slot of its kind. Lines restricted
-// by clauses are not judged (nullopt).
+// in a Descriptor, read straight off the slot of its kind. Samples are of
+// exactly their builtin types, so a literal's exact-type clause holds for
+// them; lines restricted by other clauses are not judged (nullopt).
 #pragma once
 
 #include <cmath>
@@ -12,6 +13,7 @@
 
 #include "descr/byte_automaton.hpp"
 #include "descr/descriptor.hpp"
+#include "descr/exact_type_atom.hpp"
 
 namespace tessolin::descr::testing {
 
@@ -67,7 +69,8 @@ inline std::optional<bool> holds(const Descriptor& d, const Sample& v) {
   const KindSlot& slot = d.slot(v.kind);
   bool in_lines = false;
   for (const Line& line : slot.lines) {
-    const bool plain = line.clauses_negated == 0 && line.clauses.size() == 1 && line.clauses[0].unrestricted();
+    const bool plain = line.clauses_negated == 0 && line.clauses.size() == 1 &&
+                       (line.clauses[0].unrestricted() || is_exact_type_clause(line.clauses[0]));
     if (!plain) return std::nullopt;
     std::optional<bool> in = domain_holds(line.domain, v);
     if (!in) return std::nullopt;

@@ -37,18 +37,24 @@ std::optional<bool> domain_member(const Domain& d, const Value& v) {
   }
 }
 
+// Whether a value of exactly its builtin type, as the model's values are,
+// meets the clause: the unrestricted and the exact-type clause hold, the
+// clause requiring only the exact-type atom fails; nothing for the rest.
+std::optional<bool> plain_value_meets(const AtomClause& c) {
+  if (c.unrestricted() || is_exact_type_clause(c)) return true;
+  if (c.attributes.empty() && c.excluded_classes.empty() && c.classes.size() == 1 && is_exact_type_atom(c.classes[0]))
+    return false;
+  return std::nullopt;
+}
+
 std::optional<bool> line_member(const Line& line, const Value& v) {
-  const bool unrestricted =
-      std::any_of(line.clauses.begin(), line.clauses.end(), [](const AtomClause& c) { return c.unrestricted(); });
-  // Clauses: positive, the domain when one clause is unrestricted, nothing
-  // when there are none; negated, the reverse.
-  if (!line.clauses_negated) {
-    if (line.clauses.empty()) return false;
-    if (!unrestricted) return std::nullopt;
-  } else {
-    if (unrestricted) return false;
-    if (!line.clauses.empty()) return std::nullopt;
+  bool any = false;
+  for (const AtomClause& c : line.clauses) {
+    std::optional<bool> meets = plain_value_meets(c);
+    if (!meets) return std::nullopt;
+    any = any || *meets;
   }
+  if (any == (line.clauses_negated != 0)) return false;
   return domain_member(line.domain, v);
 }
 

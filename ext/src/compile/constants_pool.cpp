@@ -7,6 +7,7 @@
 
 #include "binding/error.hpp"
 #include "ir/fx_hash.hpp"
+#include "ir/oracle.hpp"
 
 namespace tessolin::build {
 
@@ -159,7 +160,8 @@ uint32_t class_id(ClassIdTable& table, PyObject* cls) {
   if (found != ids.end()) {
     id = found->second;
   } else {
-    constexpr uint64_t kSaturated = 4294967295u;
+    // The last id is the algebra's exact-type atom, never a class's.
+    constexpr uint64_t kSaturated = ir::kExactTypeClassId - 1;
     uint64_t count = ids.size();
     id = static_cast<uint32_t>(count < kSaturated ? count : kSaturated);
     try {

@@ -8,7 +8,8 @@ import subprocess
 import sys
 
 HERE = pathlib.Path(__file__).parent
-BENCHES = ["bench_roads.py", "bench_validate.py", "bench_json.py", "bench_patterns.py", "bench_relations.py"]
+BENCHES = ["bench_roads.py", "bench_validate.py", "bench_json.py", "bench_patterns.py", "bench_relations.py",
+           "bench_gathering.py"]
 
 
 def main():

@@ -5,8 +5,9 @@ open, close and simplify."""
 import threading
 import time
 import warnings
-from typing import Annotated, Any, Literal, Union
+from typing import Annotated, Any, Literal, Never, Union
 
+import annotated_types as at
 import pytest
 
 import tessolin
@@ -64,6 +65,28 @@ SIMPLIFY_DEPRECATED = (
 def test_combinator_identities(built, expected):
     assert built == expected
     assert repr(built) == repr(expected)
+
+
+@pytest.fixture(scope="module")
+def many_complements():
+    return [complement(Literal[i]) for i in range(3000)]
+
+
+@pytest.mark.parametrize("value", [0, 1499, 2999])
+def test_a_pair_among_many_complements_settles(many_complements, value):
+    assert union(*many_complements, Literal[value]) == tessolin.anything
+    assert intersection(Literal[value], *many_complements) == tessolin.nothing
+
+
+def test_many_complements_without_a_closed_pair_stay(many_complements):
+    class Plain:
+        pass
+
+    others = [Literal[3000], list[Plain], complement(list[Plain])]
+    joined = union(*many_complements, *others)
+    met = intersection(*others, *many_complements)
+    assert joined != tessolin.anything and met != tessolin.nothing
+    assert repr(met).count("complement(") == 3001
 
 
 def test_combinator_reprs():
@@ -479,13 +502,38 @@ def test_pair_then_any_keeps_the_any_text():
         (lambda: union(*[Literal[i] for i in range(100001)]), 100002),
         (lambda: Validator(Union[tuple(Literal[i] for i in range(100001))]), 100002),
         (lambda: Validator(int) | Union[tuple(Literal[i] for i in range(100001))], 100003),
+        # Many members past the limit: each is gathered once, not merged again with all before it.
+        (lambda: union(*range(101000)), 101001),
+        (lambda: union(*range(200000)), 200001),
+        (lambda: Validator(Union[tuple(Literal[i] for i in range(130000))]), 130001),
+        (lambda: union(*[Validator(Literal[i]) for i in range(130000)]), 130001),
+        (lambda: intersection(*[Annotated[int, at.Ge(i)] for i in range(150000)]), 450001),
+        (lambda: union(*[list[Literal[i]] for i in range(52000)]), 104001),
+        # Kept members past the work bound: refused there, before the rest are compiled.
+        (lambda: union(*range(500000)), 4 * tessolin.MAX_SCHEMA_NODES + 1),
     ],
-    ids=["union", "typing-union", "or"],
+    ids=["union", "typing-union", "or", "many", "twice-the-limit", "many-typing-union", "many-validators",
+         "many-bounds", "many-lists", "past-the-bound"],
 )
 def test_members_kept_past_the_limit_are_refused_with_the_size(build, size):
     with pytest.raises(ValueError) as info:
         build()
     assert str(info.value) == _size_message(size)
+
+
+@pytest.mark.parametrize(
+    "build, text",
+    [
+        (lambda: union(*range(102000), Any), "Any"),
+        (lambda: union(*range(102000), int, complement(int)), "anything"),
+        # Settled by a pair between two merges of the gathered members.
+        (lambda: union(*range(150000), int, complement(int), *range(150000, 300000)), "anything"),
+        (lambda: intersection(*[Annotated[int, at.Ge(i)] for i in range(150000)], Never), "nothing"),
+    ],
+    ids=["then-any", "then-pair", "pair-between-merges", "then-never"],
+)
+def test_members_past_the_limit_settled_by_a_later_member_compile(build, text):
+    assert repr(build()) == text
 
 
 def test_repeated_huge_member_is_still_stopped_early():

@@ -67,20 +67,20 @@ bool node_is_closed(const SchemaNode& node, Oracle& class_hooks, DefinitionsView
 }
 
 bool has_complementary_pair(std::span<const SchemaNode> members, Oracle& class_hooks, DefinitionsView definitions) {
-  for (const SchemaNode& m : members) {
-    if (!m.is(NodeKind::Complement) || !m.inner()) continue;
-    const SchemaNode& x = *m.inner();
+  // The complements' inners sorted, so that each member is looked up among
+  // them in log time rather than against every other member.
+  std::vector<const SchemaNode*> inners;
+  for (const SchemaNode& m : members)
+    if (m.is(NodeKind::Complement) && m.inner()) inners.push_back(m.inner().get());
+  if (inners.empty()) return false;
+  const auto before = [](const SchemaNode* a, const SchemaNode* b) { return node_cmp(*a, *b) < 0; };
+  std::sort(inners.begin(), inners.end(), before);
+  for (const SchemaNode& other : members) {
+    auto found = std::lower_bound(inners.begin(), inners.end(), &other, before);
     // Cheap test first: the walk only matters when X is present.
-    bool present = false;
-    for (const SchemaNode& other : members) {
-      if (node_eq(other, x)) {
-        present = true;
-        break;
-      }
-    }
-    if (!present) continue;
+    if (found == inners.end() || !node_eq(**found, other)) continue;
     ClosednessWalk walk(class_hooks, definitions);
-    if (walk.closed(x)) return true;
+    if (walk.closed(**found)) return true;
   }
   return false;
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ir/constructors.hpp"
 #include "ir/node_walk.hpp"
 #include "ir_test_support.hpp"
@@ -65,6 +67,39 @@ TEST(HasComplementaryPair, InstanceClosedOnlyWhenTheCallbackSaysYes) {
   std::vector<SchemaNode> unrelated{Inst(5), RawComplement(Inst(6))};
   hooks.standard_hook_classes.insert(6);
   EXPECT_FALSE(has_complementary_pair(unrelated, hooks, {}));
+}
+
+// The pairwise reference: each complement's inner looked for among all members.
+bool naive_complementary_pair(const std::vector<SchemaNode>& members) {
+  for (const SchemaNode& m : members) {
+    if (!m.is(NodeKind::Complement)) continue;
+    for (const SchemaNode& other : members)
+      if (node_eq(other, *m.inner()) && node_is_closed(other, no_oracle(), {})) return true;
+  }
+  return false;
+}
+
+TEST(HasComplementaryPair, AgreesWithThePairwiseReferenceInAnyOrder) {
+  // Open and closed inners, a complement of a complement, and an inner that
+  // differs from a member only below the top.
+  const std::vector<SchemaNode> pool{Lit(1),
+                                     Lit(2),
+                                     Inst(1),
+                                     ListOf(Lit(1)),
+                                     RawComplement(Lit(1)),
+                                     RawComplement(Lit(2)),
+                                     RawComplement(Inst(1)),
+                                     RawComplement(ListOf(Lit(2))),
+                                     RawComplement(RawComplement(Lit(2)))};
+  for (uint32_t subset = 0; subset < (1u << pool.size()); ++subset) {
+    std::vector<SchemaNode> members;
+    for (size_t i = 0; i < pool.size(); ++i)
+      if (subset & (1u << i)) members.push_back(pool[i]);
+    const bool expected = naive_complementary_pair(members);
+    EXPECT_EQ(has_complementary_pair(members, no_oracle(), {}), expected) << "subset " << subset;
+    std::reverse(members.begin(), members.end());
+    EXPECT_EQ(has_complementary_pair(members, no_oracle(), {}), expected) << "reversed subset " << subset;
+  }
 }
 
 TEST(MakeIntersection, IdentitiesAndAbsorption) {

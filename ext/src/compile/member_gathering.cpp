@@ -25,7 +25,10 @@ ir::SchemaNode MemberGathering::merged() {
 void MemberGathering::add(ir::SchemaNode member) {
   members_.push_back(std::move(member));
   const uint64_t spent = ctx_.memo.calls - start_;
-  if (spent <= ir::kMaxSchemaNodes) return;
+  // Merging only once the members gathered since the last merge outweigh
+  // what it kept keeps the merges' total cost linear in the members: a
+  // merge that keeps them all is not redone on every new member.
+  if (spent <= ir::kMaxSchemaNodes || spent - kept_ <= kept_) return;
   const bool had_anything = std::any_of(members_.begin(), members_.end(),
                                         [](const ir::SchemaNode& m) { return m.is(ir::NodeKind::Anything); });
   ir::SchemaNode node = merged();
@@ -36,7 +39,8 @@ void MemberGathering::add(ir::SchemaNode member) {
   }
   // The merged node stands for every member so far (its parts are spliced
   // back in by the final merge).
-  ctx_.memo.calls = start_ + std::min(spent, ir::count_nodes(node, spent));
+  kept_ = std::min(spent, ir::count_nodes(node, spent));
+  ctx_.memo.calls = start_ + kept_;
 }
 
 ir::SchemaNode MemberGathering::finish() { return merged(); }

@@ -2,13 +2,15 @@
 hold for the built module: each claim below is found in the README's text and
 then checked."""
 
+import collections.abc
 import enum
+import io
 import json
 import pathlib
 import re
 import runpy
 import typing
-from typing import Annotated, Literal
+from typing import Annotated, Any, Literal, NewType, Protocol, ReadOnly, TypedDict, runtime_checkable
 
 import annotated_types as at
 import pytest
@@ -16,7 +18,8 @@ import pytest
 import tessolin
 from tessolin import ValidationError, Validator, complement, recursive, union
 
-README = (pathlib.Path(__file__).resolve().parent.parent / "README.md").read_text()
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+README = (ROOT / "README.md").read_text()
 BLOCKS = re.findall(r"```python\n(.*?)```", README, re.S)
 # The prose with its line breaks and list indents folded to single spaces.
 PROSE = " ".join(README.split())
@@ -80,6 +83,43 @@ def check_schema_limits():
     assert (tessolin.MAX_SCHEMA_DEPTH, tessolin.MAX_DEFINITIONS, tessolin.MAX_SCHEMA_NODES) == (128, 128, 100000)
 
 
+def nested_annotation(n, level=lambda t: list[t]):
+    schema = int
+    for _ in range(n):
+        schema = level(schema)
+    return schema
+
+
+def check_depth_refusals():
+    assert Validator(nested_annotation(127)).is_valid(nested_lists(127))
+    too_deep = "schema nesting is too deep: this validator reaches 129 levels"
+    with pytest.raises(ValueError, match=too_deep):
+        Validator(nested_annotation(128))
+    with pytest.raises(ValueError, match=too_deep):
+        Validator(list[Validator(nested_annotation(127))])
+    to_compile = "schema nesting is too deep to compile"
+    for annotation in (
+        nested_annotation(129),
+        nested_annotation(65, lambda t: Annotated[list[t], "level"]),
+        nested_annotation(65, lambda t: list[t] | None),
+    ):
+        with pytest.raises(NotImplementedError, match=to_compile):
+            Validator(annotation)
+
+
+def check_close_after_open():
+    class TD(TypedDict):
+        a: int
+
+    extra = {"a": 1, "b": 2}
+    for schema in (TD, {"a": int, str: Any}):
+        v = Validator(schema)
+        assert v.is_valid(extra) and v.close().is_valid(extra)
+        assert v.open().is_valid(extra) and not v.open().close().is_valid(extra)
+    closed = Validator({"a": int})
+    assert closed.open().is_valid(extra) and closed.open().close() == closed
+
+
 def check_literal_codes():
     assert first_failure(Validator(Literal["a"]), "c").code == "literal_error"
     error = first_failure(Validator(Literal["a", "b"]), "c")
@@ -135,23 +175,159 @@ def check_sets_of_one_group():
     assert Validator(set[int | str]).relation_to(union(set[int], set[str])) == "not_subset"
 
 
+def check_five_build_trees():
+    makefile = (ROOT / "Makefile").read_text()
+    trees = re.findall(r"^\w+\s*:?=\s*(build/\w+)\s*$", makefile, re.M)
+    assert sorted(trees) == ["build/asan", "build/cp314", "build/pyasan", "build/release", "build/tsan"]
+
+
+def json_failure(data):
+    with pytest.raises(ValidationError) as info:
+        Validator(object).load(data)
+    assert info.value.code == "json_invalid"
+    return info.value.value
+
+
+def check_json_edges():
+    for text in ("NaN", "Infinity", "-Infinity", "[NaN]"):
+        for data in (text, text.encode()):
+            json_failure(data)
+    assert Validator(float).load("1e400") == float("inf") == Validator(float).load(b"1e400")
+
+
+def check_json_surrogates():
+    for data in ('"\\ud800"', '"\\udc00"', '"a\\ud800b"', '"\ud800"', '["a\udc80"]'):
+        json_failure(data)
+    assert Validator(str).load('"\\ud83d\\ude00"') == "\U0001f600"
+
+
+def check_json_bytes_are_utf8():
+    assert Validator(str).load('"é"'.encode()) == "é"
+    for data in (b"\xef\xbb\xbf1", "1".encode("utf-16"), "1".encode("utf-16-le"), "1".encode("utf-32"), b'"\xff"'):
+        json_failure(data)
+
+
+def check_json_columns():
+    text = '["é", x]'
+    assert json_failure(text) == json_failure(text.encode()) == "expected value at line 1 column 8"
+
+
+def check_more_annotations():
+    callables = Validator(collections.abc.Callable[[int], str])
+    assert callables.is_valid(len) and callables.is_valid(lambda: None) and not callables.is_valid(3)
+    assert Validator(typing.Callable[[int], str]) == callables
+    assert Validator(NewType("UserId", int)) == Validator(int) == Validator(ReadOnly[int])
+
+    class Movie(TypedDict):
+        title: ReadOnly[str]
+
+    assert Validator(Movie).is_valid({"title": "x"}) and not Validator(Movie).is_valid({"title": 1})
+
+    @runtime_checkable
+    class Closes(Protocol):
+        def close(self) -> None: ...
+
+    class Plain(Protocol):
+        def close(self) -> None: ...
+
+    closes = Validator(Closes)
+    assert closes.is_valid(io.BytesIO()) and not closes.is_valid(3)
+    with pytest.raises(NotImplementedError):
+        Validator(Plain)
+
+
+def check_annotated_metadata():
+    assert Validator(Annotated[str, "a+"]) == Validator(str)
+    assert Validator(Annotated[str, "a+"]).is_valid("b")
+    for unchecked in (at.Timezone(None), at.Unit("m")):
+        with pytest.raises(NotImplementedError):
+            Validator(Annotated[int, unchecked])
+
+
+def check_refused_generics():
+    for schema in (collections.abc.Sequence[int], collections.abc.Mapping[str, int], type[int]):
+        with pytest.raises(NotImplementedError):
+            Validator(schema)
+
+
+def check_refused_patterns():
+    for pattern in (r"a(?=b)", r"(?<!a)b", r"(a)\1", r"(?P<x>a)(?P=x)", r"(?>ab)", r"a\Z", r"\N{DIGIT ONE}"):
+        with pytest.raises(ValueError):
+            Validator(Annotated[str, re.compile(pattern)])
+
+
 def check_alias_spellings():
     with pytest.raises(NotImplementedError, match="is a forward reference"):
         Validator(typing.TypeAliasType("J", "int | list[J]"))
 
 
+class OwnBaseException(BaseException):
+    pass
+
+
+def raising_hooks(error):
+    # A predicate and a constant whose __eq__ and __hash__ raise `error`,
+    # armed only while asked: typing's caches keep the constants and hash
+    # and compare them too.
+    armed = [False]
+
+    def fire():
+        if armed[0]:
+            raise error
+
+    def predicate(value):
+        fire()
+        return True
+
+    class Token:
+        def __eq__(self, other):
+            fire()
+            return self is other
+
+        def __hash__(self):
+            fire()
+            return id(self)
+
+    return armed, predicate, Token
+
+
+FATAL_ERRORS = (KeyboardInterrupt, SystemExit, GeneratorExit, OwnBaseException, MemoryError, RecursionError)
+
+
 def check_fatal_exceptions():
-    def stop(value):
-        raise KeyboardInterrupt
+    for error in FATAL_ERRORS:
+        armed, predicate, Token = raising_hooks(error)
+        asked = Validator(Annotated[int, at.Predicate(predicate)])
+        left, right = Validator(Literal[Token()]), Validator(Literal[Token()])
+        calls = (
+            lambda: Validator(Literal[1]).relation_to(asked),
+            lambda: asked.is_valid(1),
+            lambda: left == right,
+            lambda: hash(left),
+        )
+        for call in calls:
+            armed[0] = True
+            try:
+                with pytest.raises(error):
+                    call()
+            finally:
+                armed[0] = False
 
-    def fails(value):
-        raise ValueError
 
-    with pytest.raises(KeyboardInterrupt):
-        Validator(Literal[1]).relation_to(Annotated[int, at.Predicate(stop)])
-    with pytest.raises(KeyboardInterrupt):
-        Validator(Annotated[int, at.Predicate(stop)]).is_valid(1)
-    assert not Validator(Annotated[int, at.Predicate(fails)]).is_valid(1)
+def check_ordinary_exceptions():
+    armed, predicate, Token = raising_hooks(ValueError)
+    asked = Validator(Annotated[int, at.Predicate(predicate)])
+    token = Token()
+    left, right, same = Validator(Literal[token]), Validator(Literal[Token()]), Validator(Literal[token])
+    armed[0] = True
+    try:
+        assert not asked.is_valid(1)
+        assert left != right and left == same
+        # Left out of the hash: the literals of any constants whose __hash__
+        # raises hash alike.
+        assert hash(left) == hash(right) == hash(same)
+    finally:
+        armed[0] = False
 
 
 CLAIMS = [
@@ -173,7 +349,32 @@ CLAIMS = [
     ("an `IntEnum` member or an `int` subclass instance; relation decisions count this too", check_exact_literals),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),
     ("a str as its value is refused as a forward reference", check_alias_spellings),
-    ("`RecursionError` stop the method and are raised by it, `==` included", check_fatal_exceptions),
+    ("`RecursionError` stop the method and are raised by it, `==` and `hash()` included", check_fatal_exceptions),
+    ("every `BaseException` that is not an `Exception` (`KeyboardInterrupt`, `SystemExit`, `GeneratorExit`, "
+     "a user's own)", check_fatal_exceptions),
+    ("makes `==` answer unequal and leaves the constant out of `hash()`", check_ordinary_exceptions),
+    ("(five build trees, the `.venv` and the Debian root)", check_five_build_trees),
+    ("`list[...]` nested 128 deep around `int` reaches 129 levels) or built from validators", check_depth_refusals),
+    ("each `Annotated[...]` and `\\|` counts a level) is refused earlier, while compiling, with `NotImplementedError` "
+     '("schema nesting is too deep to compile")', check_depth_refusals),
+    ("`Validator(TD).close()` keeps the openness of a TypedDict `TD`", check_close_after_open),
+    ('`Validator(TD).open().close()` and `Validator({"a": int, str: Any}).open().close()` lose the record\'s own '
+     "openness and admit no undeclared key", check_close_after_open),
+    ("`NaN`, `Infinity` and `-Infinity` are not JSON and are refused (`json_invalid`)", check_json_edges),
+    ("`1e400`, past the float range, loads as `inf`", check_json_edges),
+    ("An escaped lone surrogate (`\"\\ud800\"`) is refused, and so is a `str` document holding a lone surrogate",
+     check_json_surrogates),
+    ("`bytes` are read as UTF-8 only: a byte order mark, UTF-16 or UTF-32 is refused", check_json_bytes_are_utf8),
+    ("count UTF-8 bytes, for a `str` document too: the `x` of `[\"é\", x]` is at column 8", check_json_columns),
+    ("| `NewType(\"N\", X)`, `ReadOnly[X]` | `X` |", check_more_annotations),
+    ("so `Callable[[int], str]` admits every callable", check_more_annotations),
+    ("a protocol that is not runtime-checkable is refused", check_more_annotations),
+    ('metadata that is not a constraint (a plain string) is ignored, so `Annotated[str, "a+"]` is `str`',
+     check_annotated_metadata),
+    ("an `annotated-types` constraint it does not check (`Timezone`, `Unit`) is refused", check_annotated_metadata),
+    ("Abstract generics other than `Callable` (`collections.abc.Sequence[int]`, `Mapping[str, int]`, `type[int]`) are "
+     "refused with `NotImplementedError`", check_refused_generics),
+    ("Patterns have no look-around, backreferences or atomic groups, nor `\\Z` or `\\N{...}`", check_refused_patterns),
 ]
 
 

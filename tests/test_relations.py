@@ -471,6 +471,92 @@ def test_recursing_predicate_raises_its_recursion_error():
     assert Validator(int).is_valid(1)
 
 
+# ---- hash(v): the constants' hashes are user code too
+
+
+class _HashedBound(_Bound):
+    def __hash__(self):
+        _fire("__hash__")
+        return int.__hash__(self)
+
+
+class _HashedType(type):
+    def __hash__(cls):
+        _fire("type __hash__")
+        return id(cls)
+
+
+class _TypeToken(metaclass=_HashedType):
+    __hash__ = object.__hash__
+
+
+class _OwnBaseException(BaseException):
+    pass
+
+
+# (the user call that raises, a schema whose hash reaches it)
+HASH_SITES = [
+    pytest.param("__hash__", Literal[_Token()], id="literal"),
+    pytest.param("type __hash__", Literal[_TypeToken()], id="literal-type"),
+    # A bound no other test names: typing's cache would hand back an equal
+    # annotation built before, holding another class's constant.
+    pytest.param("__hash__", Annotated[int, at.Ge(_HashedBound(41))], id="bound"),
+    pytest.param("__hash__", list[Literal[1, _Token()]] | str, id="nested"),
+]
+
+
+def _hash(site, validator, error, monkeypatch):
+    monkeypatch.setitem(_armed, "site", site)
+    monkeypatch.setitem(_armed, "error", error)
+    try:
+        return hash(validator)
+    finally:
+        monkeypatch.setitem(_armed, "site", None)
+
+
+@pytest.mark.parametrize("site, schema", HASH_SITES)
+@pytest.mark.parametrize(
+    "error", [KeyboardInterrupt, SystemExit, MemoryError, RecursionError, _OwnBaseException, GeneratorExit]
+)
+def test_fatal_error_in_a_constant_hash_is_raised_by_hash(site, schema, error, monkeypatch):
+    validator = Validator(schema)
+    with pytest.raises(error):
+        _hash(site, validator, error, monkeypatch)
+    # Nothing kept from the failed call: the next one hashes again.
+    assert hash(validator) == hash(Validator(schema))
+
+
+@pytest.mark.parametrize("site, schema", HASH_SITES)
+@pytest.mark.parametrize("error", [ValueError, TypeError])
+def test_ordinary_error_in_a_constant_hash_is_absorbed(site, schema, error, monkeypatch):
+    validator = Validator(schema)
+    first = _hash(site, validator, error, monkeypatch)
+    assert isinstance(first, int)
+    assert _hash(site, validator, error, monkeypatch) == first
+    assert _hash(site, Validator(schema), error, monkeypatch) == first
+
+
+def test_first_fatal_error_in_hash_is_raised_and_no_hash_runs_after_it():
+    calls, armed = [], [False]
+
+    class Interrupting:
+        def __hash__(self):
+            if not armed[0]:
+                return id(self)
+            calls.append(self)
+            raise KeyboardInterrupt(self)
+
+    tokens = [Interrupting(), Interrupting(), Interrupting()]
+    validator = Validator(Literal[tokens[0]] | Literal[tokens[1]] | list[Literal[tokens[2]]])
+    armed[0] = True
+    try:
+        with pytest.raises(KeyboardInterrupt) as raised:
+            hash(validator)
+    finally:
+        armed[0] = False
+    assert calls == [raised.value.args[0]]
+
+
 def test_predicate_that_asks_questions_while_a_relation_is_decided():
     # Checking a witness runs the predicate in the middle of a decision; the
     # questions it asks use the same per-thread state and must not disturb

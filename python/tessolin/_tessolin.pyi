@@ -48,7 +48,7 @@ class ValidationError(Exception):
     code: str
     path: tuple[_PathSegment, ...]
     message: str
-    expected: str | None
+    expected: str
     value: str
 
 @final

@@ -132,7 +132,7 @@ bool validators_equal(const ValidatorData& a, const ValidatorData& b, check::Fir
 
 class SchemaHash {
  public:
-  explicit SchemaHash(Pool pool) : pool_(pool) {}
+  SchemaHash(Pool pool, check::FirstFatal& fatal) : pool_(pool), fatal_(fatal) {}
 
   void node(const SchemaNode& n, SipHasher13& h) {
     h.write_word(n.tag());
@@ -213,36 +213,43 @@ class SchemaHash {
     }
   }
 
-  // The object's hash, then its type's; a raising hash writes nothing.
+  // The object's hash, then its type's; a raising hash writes nothing. An
+  // ordinary exception is dropped; a fatal one is kept in `fatal_` and, from
+  // then on, no __hash__ is called.
   void constant(uint64_t i, SipHasher13& h) {
     PyObject* obj = pooled(pool_, i);
-    if (obj == nullptr) return;
+    if (obj == nullptr || fatal_.met()) return;
     Py_hash_t value = PyObject_Hash(obj);
     if (value == -1 && PyErr_Occurred()) {
-      PyErr_Clear();
+      fatal_.absorb_pending();
       return;
     }
     h.write_word(static_cast<uint64_t>(value));
     Py_hash_t type_hash = PyObject_Hash(reinterpret_cast<PyObject*>(Py_TYPE(obj)));
     if (type_hash == -1 && PyErr_Occurred()) {
-      PyErr_Clear();
+      fatal_.absorb_pending();
       return;
     }
     h.write_word(static_cast<uint64_t>(type_hash));
   }
 
   Pool pool_;
+  check::FirstFatal& fatal_;
 };
 
 }  // namespace
 
+// Not cached: a fatal exception leaves nothing behind, and the next call
+// hashes again.
 Py_hash_t validator_hash(PyObject* self) {
   const ValidatorData& data = *validator_data(self);
-  SchemaHash hash(data.pool_objects);
+  check::FirstFatal fatal;
+  SchemaHash hash(data.pool_objects, fatal);
   SipHasher13 h;
   hash.node(data.root, h);
   h.write_word(data.definitions.size());
   for (const SchemaNode& d : data.definitions) hash.node(d, h);
+  fatal.raise_if_met();
   auto value = static_cast<Py_hash_t>(h.finish());
   return value == -1 ? -2 : value;
 }

@@ -1,7 +1,7 @@
 // The first fatal exception met by Python calls made outside a walk (the
-// decisions' oracle, validator equality). Those calls answer on after an
-// ordinary exception, but a fatal one (fatal_errors.hpp) must stop further
-// user code and be raised once the question is over.
+// decisions' oracle, validator equality and hash). Those calls answer on
+// after an ordinary exception, but a fatal one (fatal_errors.hpp) must stop
+// further user code and be raised once the question is over.
 #pragma once
 
 #include <Python.h>

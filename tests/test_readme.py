@@ -256,6 +256,15 @@ def check_refused_patterns():
             Validator(Annotated[str, re.compile(pattern)])
 
 
+type _X = int | list[_Y]
+type _Y = str | dict[str, _X]
+
+
+def check_alias_order():
+    xy, yx = Validator(union(_X, _Y)), Validator(union(_Y, _X))
+    assert xy != yx and xy.is_equivalent(yx)
+
+
 def check_alias_spellings():
     with pytest.raises(NotImplementedError, match="is a forward reference"):
         Validator(typing.TypeAliasType("J", "int | list[J]"))
@@ -349,6 +358,7 @@ CLAIMS = [
     ("an `IntEnum` member or an `int` subclass instance; relation decisions count this too", check_exact_literals),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),
     ("a str as its value is refused as a forward reference", check_alias_spellings),
+    ("`Validator(union(X, Y)) == Validator(union(Y, X))` is False, while `is_equivalent` is True", check_alias_order),
     ("`RecursionError` stop the method and are raised by it, `==` and `hash()` included", check_fatal_exceptions),
     ("every `BaseException` that is not an `Exception` (`KeyboardInterrupt`, `SystemExit`, `GeneratorExit`, "
      "a user's own)", check_fatal_exceptions),

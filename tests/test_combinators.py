@@ -3,7 +3,6 @@ recursive fixpoints, type aliases, embedded validators, and the rewrites
 open, close and simplify."""
 
 import threading
-import time
 import warnings
 from typing import Annotated, Any, Literal, Never, Union
 
@@ -545,9 +544,7 @@ def test_repeated_huge_member_is_still_stopped_early():
     member = Plain
     for _ in range(18):
         member = Annotated[[member, member], "m"]
-    start = time.perf_counter()
     with pytest.raises(ValueError) as info:
         union(*[member] * 1000)
-    assert time.perf_counter() - start < 30
     spans = int(str(info.value).split("spans ")[1].split(" ")[0])
     assert tessolin.MAX_SCHEMA_NODES < spans <= 1000 * (2**19 - 1)

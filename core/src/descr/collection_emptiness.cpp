@@ -55,7 +55,7 @@ bool holds_plain_value(const Line& line) {
     if (!positive) return false;
     clauses = &*positive;
   }
-  return std::ranges::any_of(*clauses, [](const AtomClause& c) { return c.unrestricted() || is_exact_type_clause(c); });
+  return std::ranges::any_of(*clauses, holds_for_plain_values);
 }
 
 bool group_holds_plain_value(const Descriptor& d, uint16_t group) {

@@ -31,9 +31,10 @@ AtomClause exact_type_clause() {
   return clause;
 }
 
-bool is_exact_type_clause(const AtomClause& clause) noexcept {
-  return clause.attributes.empty() && clause.classes.empty() && clause.excluded_classes.size() == 1 &&
-         is_exact_type_atom(clause.excluded_classes[0]);
+bool holds_for_plain_values(const AtomClause& clause) noexcept {
+  if (!clause.attributes.empty() || !clause.classes.empty()) return false;
+  const auto& excluded = clause.excluded_classes;
+  return excluded.empty() || (excluded.size() == 1 && is_exact_type_atom(excluded[0]));
 }
 
 }  // namespace tessolin::descr

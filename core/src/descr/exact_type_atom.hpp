@@ -31,7 +31,8 @@ bool within_exact_type_atom(const ClassAnswer& c) noexcept;
 bool exact_type_atom_inhabits(uint8_t code) noexcept;
 // The clause of a literal's Line: values of exactly the builtin type.
 AtomClause exact_type_clause();
-// Whether the clause is exactly that one.
-bool is_exact_type_clause(const AtomClause& clause) noexcept;
+// Whether every value of exactly its builtin type meets the clause: the
+// unrestricted clause and the exact-type clause.
+bool holds_for_plain_values(const AtomClause& clause) noexcept;
 
 }  // namespace tessolin::descr

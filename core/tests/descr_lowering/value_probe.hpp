@@ -69,8 +69,8 @@ inline std::optional<bool> holds(const Descriptor& d, const Sample& v) {
   const KindSlot& slot = d.slot(v.kind);
   bool in_lines = false;
   for (const Line& line : slot.lines) {
-    const bool plain = line.clauses_negated == 0 && line.clauses.size() == 1 &&
-                       (line.clauses[0].unrestricted() || is_exact_type_clause(line.clauses[0]));
+    const bool plain =
+        line.clauses_negated == 0 && line.clauses.size() == 1 && holds_for_plain_values(line.clauses[0]);
     if (!plain) return std::nullopt;
     std::optional<bool> in = domain_holds(line.domain, v);
     if (!in) return std::nullopt;

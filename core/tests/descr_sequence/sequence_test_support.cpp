@@ -41,7 +41,7 @@ std::optional<bool> domain_member(const Domain& d, const Value& v) {
 // meets the clause: the unrestricted and the exact-type clause hold, the
 // clause requiring only the exact-type atom fails; nothing for the rest.
 std::optional<bool> plain_value_meets(const AtomClause& c) {
-  if (c.unrestricted() || is_exact_type_clause(c)) return true;
+  if (holds_for_plain_values(c)) return true;
   if (c.attributes.empty() && c.excluded_classes.empty() && c.classes.size() == 1 && is_exact_type_atom(c.classes[0]))
     return false;
   return std::nullopt;

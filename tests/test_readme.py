@@ -170,6 +170,34 @@ def check_exact_literals():
     assert not Validator(Literal[1]).is_valid(MyInt(1))
 
 
+def check_keys_equal_to_a_field_name():
+    class Key(enum.StrEnum):
+        KEY = "key"
+
+    record, literal = Validator({"key?": int}), Validator(dict[Literal["key"], int])
+    assert record.is_valid({Key.KEY: 1}) and not literal.is_valid({Key.KEY: 1})
+    assert record.relation_to(literal) == "not_subset"
+    assert literal.relation_to(record) == "subset"
+
+
+def check_enums_that_make_members():
+    class Made(enum.Enum):
+        A = 1
+        # Made(2) is a member that iterating Made never yields.
+        _missing_ = classmethod(lambda cls, value: object.__new__(cls))
+
+    class Bits(enum.Flag):
+        A = 1
+        B = 2
+
+    class Color(enum.Enum):
+        RED = 1
+
+    assert Validator(Made).relation_to(Literal[Made.A]) == "undecided"
+    assert Validator(Bits).relation_to(Literal[Bits.A, Bits.B]) == "undecided"
+    assert Validator(Color).relation_to(Literal[Color.RED]) == "subset"
+
+
 def check_sets_of_one_group():
     assert Validator(set[int | float]).relation_to(union(set[int], set[float])) == "undecided"
     assert Validator(set[int | str]).relation_to(union(set[int], set[str])) == "not_subset"
@@ -357,6 +385,10 @@ CLAIMS = [
     ("U+0301 is a word character for the engine and not for `re`", check_word_characters),
     ("an `IntEnum` member or an `int` subclass instance; relation decisions count this too", check_exact_literals),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),
+    ('a `str` subclass instance or `StrEnum` member equal to `"key"` is that key, in validation and in relation '
+     'decisions alike, while `dict[Literal["key"], X]` admits only the exact `str`', check_keys_equal_to_a_field_name),
+    ("an enum class against a set of its members when the class is a `Flag` or defines `_missing_` (itself or "
+     "through a base other than `Enum`)", check_enums_that_make_members),
     ("a str as its value is refused as a forward reference", check_alias_spellings),
     ("`Validator(union(X, Y)) == Validator(union(Y, X))` is False, while `is_equivalent` is True", check_alias_order),
     ("`RecursionError` stop the method and are raised by it, `==` and `hash()` included", check_fatal_exceptions),

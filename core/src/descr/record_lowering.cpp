@@ -80,7 +80,9 @@ struct LoweredField {
 };
 
 // The fields as listed keys, and their names; gives up on a repeated name
-// (the roads of the walk disagree on which field then decides).
+// (the roads of the walk disagree on which field then decides). A field is
+// found by dict lookup, so a key of a str subclass equal to its name is the
+// field too: both forms of the key take the field's value.
 Outcome<std::vector<LoweredField>> lower_fields(const ir::FieldList& fields, std::set<std::string_view>& names,
                                                 ir::Oracle& oracle, uint32_t& allowance, uint32_t depth) {
   std::vector<LoweredField> out;
@@ -147,7 +149,13 @@ Outcome<RecordShape> lowered_shape(const ir::FieldList& fields, const ir::Clause
     if (shape.keys.contains(key)) continue;
     Outcome<SharedDescriptor> value = clause_key_value(*admitted, key, values);
     if (!value) return kGaveUp;
-    shape.keys.emplace(key, KeyEntry{std::move(*value), 1});
+    // A Literal key admits only its exact type: a key of a str (bytes)
+    // subclass equal to it goes to the clauses of its kind alone.
+    if (std::holds_alternative<TextKey>(key)) {
+      shape.keys.emplace(key, KeyEntry{std::move(*value), admitted->kinds[key_kind_of(key)], 1});
+    } else {
+      shape.keys.emplace(key, KeyEntry{std::move(*value), 1});
+    }
   }
   return shape;
 }

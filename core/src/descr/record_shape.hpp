@@ -8,6 +8,16 @@
 // descriptor. Keys are compared by exact type and value: Bool and Int keys
 // differ here although a dict holds at most one of False/0 and True/1.
 //
+// A listed text key stands for every key equal to it: the key of exactly
+// str (bytes) and the keys of proper subclasses equal to it (a StrEnum
+// member, a str subclass instance), of which a dict holds at most one. A
+// field is found by dict lookup and so takes either; a Literal key admits
+// only the exact one, leaving the others to the clauses of its kind. The
+// entry therefore holds a value for each of the two forms. Other keys have
+// one form that counts: a subclass instance equal to a listed int key is
+// governed by the kind entry in every lowered shape, so it behaves as a
+// fresh unlisted key and the two values stay equal.
+//
 // Exports the types, the look-ups every record operation shares
 // (record_shape.cpp), the orders (record_shape_order.cpp), the complement
 // (record_shape_complement.cpp), the meet and materialisation
@@ -24,6 +34,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -66,8 +77,18 @@ struct TextKey {
 using LiteralKey = std::variant<NoneKey, BoolKey, IntKey, TextKey>;
 
 struct KeyEntry {
-  OptionalDescriptor value;  // null: any value
+  OptionalDescriptor value;           // the key of exactly its type; null: any value
+  OptionalDescriptor subclass_value;  // a text key of a proper subclass equal to it
   uint8_t absent_allowed = 1;
+
+  KeyEntry() = default;
+  // One value for both forms.
+  KeyEntry(OptionalDescriptor v, uint8_t absent) : value(v), subclass_value(std::move(v)), absent_allowed(absent) {}
+  KeyEntry(OptionalDescriptor v, OptionalDescriptor subclass, uint8_t absent)
+      : value(std::move(v)), subclass_value(std::move(subclass)), absent_allowed(absent) {}
+
+  // Whether the two forms hold the same handle, so the key acts as one.
+  bool forms_alike() const noexcept { return value == subclass_value; }
 };
 
 struct KeySelector {

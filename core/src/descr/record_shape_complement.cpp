@@ -18,10 +18,18 @@ SharedDescriptor complement_value(const OptionalDescriptor& value) {
 }
 
 // Dicts that lack listed key `key` where the shape requires it, or hold it
-// with a value outside the entry.
+// in either form with a value outside that form's value.
 RecordShape breaking_listed_key(const LiteralKey& key, const KeyEntry& entry) {
   RecordShape shape = full_record_shape();
-  shape.keys.emplace(key, KeyEntry{complement_value(entry.value), static_cast<uint8_t>(1 - entry.absent_allowed)});
+  const auto absent = static_cast<uint8_t>(1 - entry.absent_allowed);
+  // The key's two forms exclude each other, so the breaks of each are
+  // complemented apart.
+  if (entry.forms_alike()) {
+    shape.keys.emplace(key, KeyEntry{complement_value(entry.value), absent});
+  } else {
+    shape.keys.emplace(key,
+                       KeyEntry{complement_value(entry.value), complement_value(entry.subclass_value), absent});
+  }
   return shape;
 }
 

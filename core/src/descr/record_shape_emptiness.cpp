@@ -7,6 +7,9 @@
 //     False and True), which exist once each: "concrete" keys. A concrete
 //     key that witnesses several selectors needs one value in its own value
 //     and in all their descriptors; True/1 and False/0 cannot both be keys.
+//     A listed text key whose two forms (exact, subclass) differ is two
+//     concrete keys that cannot both be keys either; a required one is
+//     decided as two shapes, one per form, each needing that form.
 //   - fresh keys of the infinite kinds (int, float, str, bytes, tuple,
 //     frozenset, other): a new one per selector, never 0 or 1, never
 //     listed, so they meet nothing else.
@@ -39,6 +42,7 @@ constexpr uint64_t kMaxWitnessSteps = limits::kMaxWitnessSteps;
 constexpr size_t kFreshKey = SIZE_MAX;
 // A concrete key that aliases no other.
 constexpr size_t kNoAlias = SIZE_MAX;
+constexpr int kMaxRequiredFormSplits = limits::kMaxRequiredFormSplits;
 
 Emptiness value_emptiness(const OptionalDescriptor& value) {
   return value ? descriptor_emptiness(*value) : Emptiness::Inhabited;
@@ -70,11 +74,22 @@ struct ConcreteKey {
   Emptiness emptiness = Emptiness::Inhabited;  // of `value`, for required keys
 };
 
-// Listed keys, then the unlisted None, False and True keys.
+// Listed keys, then the unlisted None, False and True keys. A required
+// key's forms are alike or one of them is nothing (see required_form_split).
 std::vector<ConcreteKey> concrete_keys(const RecordShape& shape) {
   std::vector<ConcreteKey> keys;
   for (const auto& [key, entry] : shape.keys) {
-    keys.push_back(ConcreteKey{key, key_kind_of(key), entry.value, entry.absent_allowed == 0});
+    const bool required = entry.absent_allowed == 0;
+    if (entry.forms_alike() || entry.subclass_value == shared_nothing()) {
+      keys.push_back(ConcreteKey{key, key_kind_of(key), entry.value, required});
+    } else if (entry.value == shared_nothing()) {
+      keys.push_back(ConcreteKey{key, key_kind_of(key), entry.subclass_value, required});
+    } else {
+      assert(!required);
+      const size_t exact = keys.size();
+      keys.push_back(ConcreteKey{key, key_kind_of(key), entry.value, false, exact + 1});
+      keys.push_back(ConcreteKey{key, key_kind_of(key), entry.subclass_value, false, exact});
+    }
   }
   for (LiteralKey key : {LiteralKey{NoneKey{}}, LiteralKey{BoolKey{0}}, LiteralKey{BoolKey{1}}}) {
     if (shape.keys.contains(key)) continue;
@@ -82,6 +97,7 @@ std::vector<ConcreteKey> concrete_keys(const RecordShape& shape) {
     keys.push_back(ConcreteKey{key, kind, shape.kind_entries[kind].value, false});
   }
   for (ConcreteKey& k : keys) {
+    if (k.alias != kNoAlias) continue;  // one form of a text key
     std::optional<LiteralKey> other = aliased_key(k.key);
     if (!other) continue;
     for (size_t j = 0; j < keys.size(); ++j) {
@@ -233,9 +249,36 @@ PendingSelector selector_candidates(const RecordShape& shape, const std::vector<
   return pending;
 }
 
-}  // namespace
+// Whether a required key holds two forms, neither of them nothing: such a
+// key is present in one form or the other, never both.
+bool needs_form_split(const KeyEntry& entry) {
+  return entry.absent_allowed == 0 && !entry.forms_alike() && entry.value != shared_nothing() &&
+         entry.subclass_value != shared_nothing();
+}
 
-Emptiness record_shape_emptiness(const RecordShape& shape) {
+Emptiness shape_emptiness_with_single_forms(const RecordShape& shape);
+
+// A required key with two live forms: the shape is the union of the shape
+// holding the exact form and the shape holding the subclass form. Each
+// split settles one key, so the depth is at most the number of such keys,
+// which is bounded here.
+Emptiness required_form_split(const RecordShape& shape, int splits_left) {
+  auto it = std::find_if(shape.keys.begin(), shape.keys.end(),
+                         [](const auto& item) { return needs_form_split(item.second); });
+  if (it == shape.keys.end()) return shape_emptiness_with_single_forms(shape);
+  if (splits_left == 0) return Emptiness::Undecided;
+  const KeyEntry entry = it->second;
+  Emptiness answer = Emptiness::Empty;
+  for (bool exact : {true, false}) {
+    RecordShape one = shape;
+    one.keys[it->first] = exact ? KeyEntry{entry.value, shared_nothing(), 0} : KeyEntry{shared_nothing(), entry.subclass_value, 0};
+    answer = fold_emptiness(answer, required_form_split(one, splits_left - 1));
+    if (answer == Emptiness::Inhabited) break;
+  }
+  return answer;
+}
+
+Emptiness shape_emptiness_with_single_forms(const RecordShape& shape) {
   std::vector<ConcreteKey> keys = concrete_keys(shape);
   Emptiness required = Emptiness::Inhabited;
   for (ConcreteKey& k : keys) {
@@ -261,6 +304,12 @@ Emptiness record_shape_emptiness(const RecordShape& shape) {
     return a.candidates.size() < b.candidates.size();
   });
   return WitnessSearch(std::move(keys), std::move(pending)).run();
+}
+
+}  // namespace
+
+Emptiness record_shape_emptiness(const RecordShape& shape) {
+  return required_form_split(shape, kMaxRequiredFormSplits);
 }
 
 Emptiness record_domain_emptiness(const RecordDomain& d) {

@@ -19,9 +19,16 @@ Outcome<RecordShape> meet_shape_pair(const RecordShape& a, const RecordShape& b)
     if (out.keys.contains(key)) return true;
     KeyEntry x = shape_key_value(a, key);
     KeyEntry y = shape_key_value(b, key);
+    const auto absent = static_cast<uint8_t>(x.absent_allowed & y.absent_allowed);
     Outcome<OptionalDescriptor> value = meet_labels(x.value, y.value);
     if (!value) return false;
-    out.keys.emplace(key, KeyEntry{std::move(*value), static_cast<uint8_t>(x.absent_allowed & y.absent_allowed)});
+    if (x.forms_alike() && y.forms_alike()) {
+      out.keys.emplace(key, KeyEntry{std::move(*value), absent});
+      return true;
+    }
+    Outcome<OptionalDescriptor> subclass_value = meet_labels(x.subclass_value, y.subclass_value);
+    if (!subclass_value) return false;
+    out.keys.emplace(key, KeyEntry{std::move(*value), std::move(*subclass_value), absent});
     return true;
   };
   for (const auto& item : a.keys) {

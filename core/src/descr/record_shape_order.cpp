@@ -35,6 +35,7 @@ bool key_item_eq(const KeyItem& a, const KeyItem& b) { return a.first == b.first
 
 std::strong_ordering key_entry_order(const KeyEntry& a, const KeyEntry& b) {
   if (auto c = optional_descriptor_order(a.value, b.value); c != 0) return c;
+  if (auto c = optional_descriptor_order(a.subclass_value, b.subclass_value); c != 0) return c;
   return a.absent_allowed <=> b.absent_allowed;
 }
 
@@ -65,7 +66,8 @@ std::strong_ordering record_domain_order(const RecordDomain& a, const RecordDoma
 }
 
 bool key_entry_eq(const KeyEntry& a, const KeyEntry& b) {
-  return a.absent_allowed == b.absent_allowed && optional_descriptor_eq(a.value, b.value);
+  return a.absent_allowed == b.absent_allowed && optional_descriptor_eq(a.value, b.value) &&
+         optional_descriptor_eq(a.subclass_value, b.subclass_value);
 }
 
 bool key_selector_eq(const KeySelector& a, const KeySelector& b) {

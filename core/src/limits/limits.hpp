@@ -113,5 +113,8 @@ inline constexpr uint64_t kMaxDfaStates = 4095;
 // on, and steps it may take, before it answers "undecided".
 inline constexpr std::size_t kMaxSearchedSelectors = 64;
 inline constexpr uint64_t kMaxWitnessSteps = 1024;
+// Required str keys a record shape's emptiness decides form by form (exact,
+// or a subclass instance equal to it), halving the shape each time.
+inline constexpr int kMaxRequiredFormSplits = 6;
 
 }  // namespace tessolin::limits

@@ -99,6 +99,22 @@ TEST_F(RecordLowering, FieldsBecomeListedStrKeys) {
   EXPECT_EQ(kinds(s), only(0, 0));
 }
 
+// A field is found by dict lookup, so a str subclass instance equal to its
+// name takes the field's value too; a Literal key admits only the exact
+// str, and a subclass instance equal to it goes to the str clauses.
+TEST_F(RecordLowering, SubclassFormsOfTextKeys) {
+  RecordShape field = shape(Rec({Field("a", NoneN())}, {Clause(StrN(), BoolN())}));
+  EXPECT_EQ(atoms_of(field.keys.at(StrK("a")).subclass_value), kNone);
+  RecordShape literal = shape(DictOf(RawUnion({Lit(kA), Lit(kBytesA), Lit(kOne)}), NoneN()));
+  EXPECT_EQ(atoms_of(literal.keys.at(StrK("a")).value), kNone);
+  EXPECT_EQ(atoms_of(literal.keys.at(StrK("a")).subclass_value), 0u);
+  EXPECT_EQ(atoms_of(literal.keys.at(BytesK("a")).subclass_value), 0u);
+  EXPECT_EQ(atoms_of(literal.keys.at(IntK(1)).subclass_value), kNone);  // unused: ints have one form
+  RecordShape beside_str = shape(Rec({}, {Clause(Lit(kA), NoneN()), Clause(StrN(), BoolN())}));
+  EXPECT_EQ(atoms_of(beside_str.keys.at(StrK("a")).value), kNone | kBools);
+  EXPECT_EQ(atoms_of(beside_str.keys.at(StrK("a")).subclass_value), kBools);
+}
+
 TEST_F(RecordLowering, LiteralKeysOfEveryKind) {
   RecordShape s =
       shape(DictOf(RawUnion({Lit(kX), Lit(kY), Lit(kTrue), Lit(kOne), Lit(kNoneLit), Lit(kBytesA)}), NoneN()));

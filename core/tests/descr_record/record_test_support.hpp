@@ -124,6 +124,12 @@ inline RecordShape KindDict(uint64_t kind, OptionalDescriptor value) {
   return s;
 }
 
+// A text key holding both values apart: `exact` for the key of exactly its
+// type, `subclass` for a subclass instance equal to it.
+inline KeyEntry Forms(OptionalDescriptor exact, OptionalDescriptor subclass, bool required = false) {
+  return KeyEntry{std::move(exact), std::move(subclass), static_cast<uint8_t>(required ? 0 : 1)};
+}
+
 // ---- concrete dicts
 
 // A key of an infinite kind no shape lists (float, tuple, frozenset, other
@@ -133,11 +139,23 @@ struct FreshKey {
   int id = 0;
   auto operator<=>(const FreshKey&) const = default;
 };
-using TestKey = std::variant<LiteralKey, FreshKey>;
+// A key of a str (bytes) subclass equal to the text key `equal_to`.
+struct SubclassKey {
+  LiteralKey equal_to;
+  auto operator<=>(const SubclassKey&) const = default;
+};
+using TestKey = std::variant<LiteralKey, FreshKey, SubclassKey>;
+
+// The listed key a test key is equal to, if it is one.
+inline const LiteralKey* equal_literal(const TestKey& k) {
+  if (const auto* literal = std::get_if<LiteralKey>(&k)) return literal;
+  if (const auto* sub = std::get_if<SubclassKey>(&k)) return &sub->equal_to;
+  return nullptr;
+}
 
 inline uint64_t test_key_kind(const TestKey& k) {
   if (const auto* f = std::get_if<FreshKey>(&k)) return f->kind;
-  return key_kind_of(std::get<LiteralKey>(k));
+  return key_kind_of(*equal_literal(k));
 }
 
 // Keys with their value atom; at most one of each aliased pair.
@@ -145,7 +163,12 @@ using TestDict = std::map<TestKey, unsigned>;
 
 // A shape with its values read as atom sets, for fast membership.
 struct AtomShape {
-  std::map<LiteralKey, std::pair<unsigned, bool>> keys;  // atoms, absent allowed
+  struct Listed {
+    unsigned exact = 0;     // atoms of the key of exactly its type
+    unsigned subclass = 0;  // atoms of a subclass instance equal to it
+    bool absent = true;     // absent allowed
+  };
+  std::map<LiteralKey, Listed> keys;
   std::array<unsigned, key_kind::kCount> kinds{};
   struct Selector {
     uint64_t kind;
@@ -157,28 +180,37 @@ struct AtomShape {
 
 inline AtomShape atom_shape(const RecordShape& s) {
   AtomShape out;
-  for (const auto& [k, e] : s.keys) out.keys[k] = {atoms_of(e.value), e.absent_allowed == 1};
+  for (const auto& [k, e] : s.keys) out.keys[k] = {atoms_of(e.value), atoms_of(e.subclass_value), e.absent_allowed == 1};
   for (uint64_t i = 0; i < key_kind::kCount; ++i) out.kinds[i] = atoms_of(s.kind_entries[i].value);
   for (const KeySelector& sel : s.selectors)
     out.selectors.push_back({sel.kind_index, atoms_of(sel.descriptor), sel.excluded});
   return out;
 }
 
-// The membership rule, read off a concrete dict.
+// The membership rule, read off a concrete dict: a listed text key is met
+// by the key itself or by a subclass instance equal to it, each with its
+// own value; excluded and listed keys are matched by equality.
 inline bool member(const AtomShape& s, const TestDict& dict) {
   for (const auto& [key, listed] : s.keys) {
-    auto it = dict.find(TestKey{key});
-    if (it == dict.end() ? !listed.second : !(listed.first & it->second)) return false;
+    auto exact = dict.find(TestKey{key});
+    auto subclass = dict.find(TestKey{SubclassKey{key}});
+    if (exact != dict.end()) {
+      if (!(listed.exact & exact->second)) return false;
+    } else if (subclass != dict.end()) {
+      if (!(listed.subclass & subclass->second)) return false;
+    } else if (!listed.absent) {
+      return false;
+    }
   }
   for (const auto& [key, atom] : dict) {
-    const auto* literal = std::get_if<LiteralKey>(&key);
+    const LiteralKey* literal = equal_literal(key);
     if (literal && s.keys.contains(*literal)) continue;
     if (!(s.kinds[test_key_kind(key)] & atom)) return false;
   }
   for (const AtomShape::Selector& sel : s.selectors) {
     bool met = false;
     for (const auto& [key, atom] : dict) {
-      const auto* literal = std::get_if<LiteralKey>(&key);
+      const LiteralKey* literal = equal_literal(key);
       if (test_key_kind(key) != sel.kind || (literal && sel.excluded.contains(*literal))) continue;
       if (sel.atoms & atom) met = true;
     }
@@ -187,18 +219,28 @@ inline bool member(const AtomShape& s, const TestDict& dict) {
   return true;
 }
 
+// Two keys a dict cannot hold together: True/1, False/0, and a text key
+// beside a subclass instance equal to it.
 inline bool aliased_pair_in(const TestDict& dict) {
   for (int64_t b : {0, 1}) {
     if (dict.contains(TestKey{BoolK(b == 1)}) && dict.contains(TestKey{IntK(b)})) return true;
   }
+  for (const auto& [key, atom] : dict) {
+    const auto* sub = std::get_if<SubclassKey>(&key);
+    if (sub && dict.contains(TestKey{sub->equal_to})) return true;
+  }
   return false;
 }
 
-// Every key a witness dict of `s` could need: its listed keys, None, False,
-// True, 0 and 1, and per kind one fresh key for each selector of the kind.
+// Every key a witness dict of `s` could need: its listed keys and the
+// subclass instances equal to its text keys, None, False, True, 0 and 1,
+// and per kind one fresh key for each selector of the kind.
 inline std::vector<TestKey> witness_universe(const RecordShape& s) {
   std::set<TestKey> keys;
-  for (const auto& item : s.keys) keys.insert(TestKey{item.first});
+  for (const auto& item : s.keys) {
+    keys.insert(TestKey{item.first});
+    if (std::holds_alternative<TextKey>(item.first)) keys.insert(TestKey{SubclassKey{item.first}});
+  }
   for (const LiteralKey& k : {NoneK(), BoolK(false), BoolK(true), IntK(0), IntK(1)}) keys.insert(TestKey{k});
   int fresh = 0;
   for (const KeySelector& sel : s.selectors) {
@@ -218,7 +260,8 @@ inline std::vector<TestKey> witness_universe(const RecordShape& s) {
 
 // Whether some dict is a member: exact, by enumeration over the witness
 // universe. Keys are numbered; a key holds no atom (absent) or one its own
-// entry admits, and the aliased pairs are never both present.
+// entry admits, and the aliased pairs are never both present. A listed
+// text key is required in one of its two forms, checked at the leaf.
 inline bool brute_inhabited(const RecordShape& s) {
   AtomShape atoms = atom_shape(s);
   std::vector<TestKey> keys = witness_universe(s);
@@ -229,11 +272,13 @@ inline bool brute_inhabited(const RecordShape& s) {
   std::vector<std::vector<unsigned>> witness(atoms.selectors.size(), std::vector<unsigned>(n, 0));
   std::vector<size_t> alias(n, n);
   for (size_t k = 0; k < n; ++k) {
-    const auto* literal = std::get_if<LiteralKey>(&keys[k]);
+    const LiteralKey* literal = equal_literal(keys[k]);
+    const bool subclass_form = std::holds_alternative<SubclassKey>(keys[k]);
     auto listed = literal ? atoms.keys.find(*literal) : atoms.keys.end();
     if (listed != atoms.keys.end()) {
-      allowed[k] = listed->second.first;
-      may_be_absent[k] = listed->second.second;
+      allowed[k] = subclass_form ? listed->second.subclass : listed->second.exact;
+      // Either form may meet a required text key.
+      may_be_absent[k] = listed->second.absent || std::holds_alternative<TextKey>(*literal);
     } else {
       allowed[k] = atoms.kinds[test_key_kind(keys[k])];
     }
@@ -242,12 +287,30 @@ inline bool brute_inhabited(const RecordShape& s) {
       if (test_key_kind(keys[k]) == sel.kind && !(literal && sel.excluded.contains(*literal)))
         witness[j][k] = sel.atoms;
     }
-    std::optional<LiteralKey> other = literal ? aliased_key(*literal) : std::nullopt;
+    std::optional<TestKey> other;
+    if (subclass_form) {
+      other = TestKey{*literal};
+    } else if (std::optional<LiteralKey> numeric = literal ? aliased_key(*literal) : std::nullopt) {
+      other = TestKey{*numeric};
+    }
     for (size_t m = 0; other && m < n; ++m) {
-      if (keys[m] == TestKey{*other}) alias[k] = m;
+      if (keys[m] == *other) alias[k] = m;
     }
   }
+
   std::vector<unsigned> dict(n, 0);  // 0: absent
+  auto required_met = [&] {
+    for (const auto& [key, listed] : atoms.keys) {
+      if (listed.absent) continue;
+      bool present = false;
+      for (size_t k = 0; k < n && !present; ++k) {
+        const LiteralKey* literal = equal_literal(keys[k]);
+        present = dict[k] != 0 && literal && *literal == key;
+      }
+      if (!present) return false;
+    }
+    return true;
+  };
   auto selectors_met = [&] {
     for (const std::vector<unsigned>& w : witness) {
       bool met = false;
@@ -257,7 +320,7 @@ inline bool brute_inhabited(const RecordShape& s) {
     return true;
   };
   std::function<bool(size_t)> walk = [&](size_t k) -> bool {
-    if (k == n) return selectors_met();
+    if (k == n) return required_met() && selectors_met();
     if (may_be_absent[k] && walk(k + 1)) return true;
     if (alias[k] < k && dict[alias[k]] != 0) return false;
     for (unsigned atom : kAtoms) {
@@ -282,7 +345,15 @@ class ShapeSource {
     RecordShape s;
     const LiteralKey pool[] = {NoneK(), BoolK(false), BoolK(true), IntK(0), IntK(1), IntK(7), StrK("a"), StrK("b")};
     for (const LiteralKey& k : pool) {
-      if (chance(4)) s.keys[k] = KeyEntry{value(), static_cast<uint8_t>(chance(3) ? 0 : 1)};
+      if (!chance(4)) continue;
+      const auto absent = static_cast<uint8_t>(chance(3) ? 0 : 1);
+      OptionalDescriptor exact = value();
+      // Text keys sometimes hold their subclass form apart.
+      if (std::holds_alternative<TextKey>(k) && chance(2)) {
+        s.keys[k] = KeyEntry{std::move(exact), value(), absent};
+      } else {
+        s.keys[k] = KeyEntry{std::move(exact), absent};
+      }
     }
     for (KeyEntry& e : s.kind_entries) e = KeyEntry{chance(3) ? shared_nothing() : value(), 1};
     const uint64_t kinds[] = {key_kind::kNone, key_kind::kBool, key_kind::kInt, key_kind::kStr, key_kind::kOther};

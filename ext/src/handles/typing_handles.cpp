@@ -107,6 +107,7 @@ const EnumHandles& enum_handles() {
     EnumHandles h;
     h.enum_meta = required_attr(module.get(), "EnumMeta");
     h.flag = required_attr(module.get(), "Flag");
+    h.base = required_attr(module.get(), "Enum");
     return h;
   });
 }

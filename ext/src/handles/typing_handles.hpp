@@ -56,6 +56,7 @@ PyObject* dataclass_test();
 struct EnumHandles {
   PyRef enum_meta;  // enum.EnumMeta
   PyRef flag;       // enum.Flag
+  PyRef base;       // enum.Enum
 };
 const EnumHandles& enum_handles();
 

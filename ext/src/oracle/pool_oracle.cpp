@@ -82,6 +82,26 @@ OracleAnswer yes_no(bool b) noexcept { return b ? OracleAnswer::Yes : OracleAnsw
 
 PyRef typed_key(PyObject* x) { return PyRef::check(PyTuple_Pack(2, type_of(x), x)); }
 
+// Whether a class on the enum's MRO before `Enum` itself defines _missing_:
+// E(value) may then return a member its iteration never yields. The MRO is
+// the type's own (held while read); a class without Enum on it counts as
+// making members. Reads the classes' own dicts, not attributes.
+bool makes_members_on_lookup(PyObject* cls, PyObject* enum_base) {
+  PyRef mro = PyRef::borrow(reinterpret_cast<PyTypeObject*>(cls)->tp_mro);
+  if (!mro || !PyTuple_Check(mro.get())) return true;
+  for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(mro.get()); ++k) {
+    PyObject* item = PyTuple_GET_ITEM(mro.get(), k);
+    if (item == enum_base) return false;
+    if (!is_class(item)) return true;
+    PyRef dict = PyRef::check(PyType_GetDict(reinterpret_cast<PyTypeObject*>(item)));
+    PyObject* found = nullptr;
+    const int rc = py::check(PyDict_GetItemStringRef(dict.get(), "_missing_", &found));
+    Py_XDECREF(found);
+    if (rc != 0) return true;
+  }
+  return true;
+}
+
 }  // namespace
 
 // Whether the set (type(x), x) keys can stand for x's equality: a builtin
@@ -182,8 +202,10 @@ OracleAnswer PoolOracle::enum_members_within(PyObject* cls, const SchemaNode& b)
   return answer_or(fatal_, OracleAnswer::Undecided, [&]() -> OracleAnswer {
     const py::EnumHandles& handles = py::enum_handles();
     if (py::check(PyObject_IsInstance(cls, handles.enum_meta.get())) != 1) return OracleAnswer::Undecided;
-    // A Flag class has members its iteration does not yield (combinations).
+    // A Flag class has members its iteration does not yield (combinations),
+    // and so may any enum whose _missing_ makes them on lookup.
     if (py::check(PyObject_IsSubclass(cls, handles.flag.get())) != 0) return OracleAnswer::Undecided;
+    if (makes_members_on_lookup(cls, handles.base.get())) return OracleAnswer::Undecided;
     // Members equal to other values (an int-valued enum's) are not settled
     // by testing the members alone.
     if (!has_identity_eq(cls, fatal_)) return OracleAnswer::Undecided;

@@ -120,6 +120,17 @@ def check_close_after_open():
     assert closed.open().is_valid(extra) and closed.open().close() == closed
 
 
+def check_union_operator():
+    v = Validator(int)
+    for schema in (str, Validator(str), list[str], str | bytes, {"a": str}, None, "a"):
+        assert isinstance(schema | v, Validator) and schema | v == v | schema == union(schema, v)
+    # A form of typing answers `|` itself, before the validator is asked.
+    for form in (Literal["a"], typing.Optional[str], Annotated[str, at.MinLen(1)], typing.Union[str, bytes],
+                 NewType("Name", str)):
+        assert not isinstance(form | v, Validator) and typing.get_origin(form | v) is typing.Union
+        assert v | form == union(form, v) and (v | form).is_valid(1)
+
+
 def check_literal_codes():
     assert first_failure(Validator(Literal["a"]), "c").code == "literal_error"
     error = first_failure(Validator(Literal["a", "b"]), "c")
@@ -348,6 +359,8 @@ CLAIMS = [
     ('"recursion limit exceeded at line 1 column 201"', check_json_nesting),
     ("at most 4300 characters, its sign included", check_json_integer_text),
     ("128, 128 and 100000", check_schema_limits),
+    ("Python asks that form's own `\\|` first, and `x \\| v` is a `typing.Union`, not a validator: write `v \\| x` "
+     "or `union(x, v)`", check_union_operator),
     ("is not the value of a one-value `Literal`", check_literal_codes),
     ("(\"one of: the literal 'a', the literal 'b'\")", check_literal_codes),
     ("reports the failures of the alternative that got deepest into the value", check_union_report),

@@ -118,6 +118,12 @@ def check_close_after_open():
         assert v.open().is_valid(extra) and not v.open().close().is_valid(extra)
     closed = Validator({"a": int})
     assert closed.open().is_valid(extra) and closed.open().close() == closed
+    # Closing drops a clause of the shape open() adds, whoever wrote it.
+    for key, value in ((Any, Any), (object, object), (Any, object), (object, Any)):
+        own = Validator({"a": int, key: value})
+        assert own.is_valid(extra) and own.close() == closed and repr(own.close()) == "{'a': int}"
+    for kept in ({"a": int, str: Any}, {"a": int, Any: int}):
+        assert Validator(kept).close() == Validator(kept)
 
 
 def check_union_operator():
@@ -381,6 +387,8 @@ CLAIMS = [
     ("each `Annotated[...]` and `\\|` counts a level) is refused earlier, while compiling, with `NotImplementedError` "
      '("schema nesting is too deep to compile")', check_depth_refusals),
     ("`Validator(TD).close()` keeps the openness of a TypedDict `TD`", check_close_after_open),
+    ("or lose every clause of that shape (its key and value `Any` or `object`), the record's own included: "
+     "`Validator({\"a\": int, Any: Any}).close()` is `{'a': int}`", check_close_after_open),
     ('`Validator(TD).open().close()` and `Validator({"a": int, str: Any}).open().close()` lose the record\'s own '
      "openness and admit no undeclared key", check_close_after_open),
     ("`NaN`, `Infinity` and `-Infinity` are not JSON and are refused (`json_invalid`)", check_json_edges),

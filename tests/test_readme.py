@@ -292,9 +292,9 @@ class OwnBaseException(BaseException):
 
 
 def raising_hooks(error):
-    # A predicate and a constant whose __eq__ and __hash__ raise `error`,
-    # armed only while asked: typing's caches keep the constants and hash
-    # and compare them too.
+    # A predicate, a constant whose __eq__, __hash__ and ordering raise
+    # `error` and a class whose instance hook does, armed only while asked:
+    # typing's caches keep the constants and hash and compare them too.
     armed = [False]
 
     def fire():
@@ -314,7 +314,29 @@ def raising_hooks(error):
             fire()
             return id(self)
 
-    return armed, predicate, Token
+        def __lt__(self, other):
+            fire()
+            return id(self) < id(other)
+
+        def __gt__(self, other):
+            fire()
+            return id(self) > id(other)
+
+    class Hooked(type):
+        def __instancecheck__(cls, instance):
+            fire()
+            return True
+
+    class Hook(metaclass=Hooked):
+        pass
+
+    return armed, predicate, Token, Hook
+
+
+def two_bounds(Token):
+    # Tokens ordered by id: values above the greater are above the lesser.
+    lesser, greater = sorted((Token(), Token()), key=id)
+    return Validator(Annotated[object, at.Gt(greater)]), Validator(Annotated[object, at.Gt(lesser)])
 
 
 FATAL_ERRORS = (KeyboardInterrupt, SystemExit, GeneratorExit, OwnBaseException, MemoryError, RecursionError)
@@ -322,11 +344,14 @@ FATAL_ERRORS = (KeyboardInterrupt, SystemExit, GeneratorExit, OwnBaseException, 
 
 def check_fatal_exceptions():
     for error in FATAL_ERRORS:
-        armed, predicate, Token = raising_hooks(error)
+        armed, predicate, Token, Hook = raising_hooks(error)
         asked = Validator(Annotated[int, at.Predicate(predicate)])
         left, right = Validator(Literal[Token()]), Validator(Literal[Token()])
+        narrow, wide = two_bounds(Token)
         calls = (
             lambda: Validator(Literal[1]).relation_to(asked),
+            lambda: Validator(Literal[1]).relation_to(Hook),
+            lambda: narrow.relation_to(wide),
             lambda: asked.is_valid(1),
             lambda: left == right,
             lambda: hash(left),
@@ -341,13 +366,27 @@ def check_fatal_exceptions():
 
 
 def check_ordinary_exceptions():
-    armed, predicate, Token = raising_hooks(ValueError)
+    armed, predicate, Token, Hook = raising_hooks(ValueError)
     asked = Validator(Annotated[int, at.Predicate(predicate)])
     token = Token()
     left, right, same = Validator(Literal[token]), Validator(Literal[Token()]), Validator(Literal[token])
+
+    class OrderingOnly(Token):
+        def __eq__(self, other):
+            return self is other
+
+        __hash__ = object.__hash__
+
+    # Each question is decided while nothing raises.
+    questions = [(Literal[1], asked, "not_subset"), (Literal[1], Hook, "not_subset")]
+    questions += [(*two_bounds(raising), "undecided") for raising in (Token, OrderingOnly)]
+    assert all(Validator(a).relation_to(b) != "undecided" for a, b, _ in questions)
     armed[0] = True
     try:
         assert not asked.is_valid(1)
+        # A literal checked as validation checks it fails; two constants
+        # compared with each other leave the question open.
+        assert [Validator(a).relation_to(b) for a, b, _ in questions] == [answer for _, _, answer in questions]
         assert left != right and left == same
         # Left out of the hash: the literals of any constants whose __hash__
         # raises hash alike.
@@ -382,6 +421,11 @@ CLAIMS = [
     ("every `BaseException` that is not an `Exception` (`KeyboardInterrupt`, `SystemExit`, `GeneratorExit`, "
      "a user's own)", check_fatal_exceptions),
     ("makes `==` answer unequal and leaves the constant out of `hash()`", check_ordinary_exceptions),
+    ("an ordinary exception counts as a failed check, also where a relation question checks a literal against the "
+     "other schema (`Validator(Literal[1]).relation_to(Annotated[int, at.Predicate(f)])` is \"not_subset\" for an "
+     "`f` that raises, and so for an instance hook)", check_ordinary_exceptions),
+    ("raised by a constant's `__eq__` or ordering while a question compares two constants of the schemas (two "
+     "bounds), it leaves the question undecided", check_ordinary_exceptions),
     ("(five build trees, the `.venv` and the Debian root)", check_five_build_trees),
     ("`list[...]` nested 128 deep around `int` reaches 129 levels) or built from validators", check_depth_refusals),
     ("each `Annotated[...]` and `\\|` counts a level) is refused earlier, while compiling, with `NotImplementedError` "

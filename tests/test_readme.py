@@ -3,9 +3,11 @@ hold for the built module: each claim below is found in the README's text and
 then checked."""
 
 import collections.abc
+import dataclasses
 import enum
 import io
 import json
+import numbers
 import pathlib
 import re
 import runpy
@@ -166,6 +168,25 @@ def check_loaded_kinds():
     assert Validator(int | float).is_valid_json("1") is True
     for schema in (tuple[int, ...], set[int], frozenset[int], bytes):
         assert not Validator(schema).is_valid_json(json.dumps([1]) if schema is not bytes else '"a"')
+
+    @dataclasses.dataclass
+    class Point:
+        x: int
+
+    class Pair(typing.NamedTuple):
+        x: int
+        y: int
+
+    class Items(list):
+        pass
+
+    # Members as objects, never as documents of the same shape.
+    for schema, member, document in ((Point, Point(1), '{"x": 1}'), (Pair, Pair(1, 2), "[1, 2]"),
+                                     (Items, Items([1]), "[1]")):
+        assert Validator(schema).is_valid(member) and not Validator(schema).is_valid_json(document)
+    for schema, document in ((collections.abc.Sequence, "[1]"), (collections.abc.Mapping, '{"a": 1}'),
+                             (numbers.Number, "1.5"), (typing.SupportsInt, "1")):
+        assert Validator(schema).load(document) == json.loads(document)
 
 
 def check_word_characters():
@@ -411,7 +432,10 @@ CLAIMS = [
     ("reports the failures of the alternative that got deepest into the value", check_union_report),
     ("On a tie the alternative that comes first wins", check_union_report),
     ("a JSON `1` is an `int`, which `float` refuses (write `int | float`)", check_loaded_kinds),
-    ("`tuple`, `set`, `frozenset`, `bytes` and class schemas", check_loaded_kinds),
+    ("`tuple`, `set`, `frozenset`, `bytes` and classes that no loaded value is an instance of (a dataclass, a named "
+     "tuple, a subclass of `list`) never match a loaded document", check_loaded_kinds),
+    ("`Validator(collections.abc.Sequence).load(\"[1]\")` is `[1]`, and `Mapping`, `numbers.Number` and "
+     "`SupportsInt` match as well", check_loaded_kinds),
     ("U+0301 is a word character for the engine and not for `re`", check_word_characters),
     ("an `IntEnum` member or an `int` subclass instance; relation decisions count this too", check_exact_literals),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),

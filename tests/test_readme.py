@@ -282,6 +282,22 @@ def check_annotated_metadata():
             Validator(Annotated[int, unchecked])
 
 
+def check_unresolved_names():
+    @dataclasses.dataclass
+    class Point:
+        x: "Missing"  # noqa: F821
+
+    class Movie(TypedDict):
+        title: "Missing"  # noqa: F821
+
+    class Pair(typing.NamedTuple):
+        x: "Missing"  # noqa: F821
+
+    for schema in (Point, Movie, Pair):
+        with pytest.raises(NameError, match="Missing"):
+            Validator(schema)
+
+
 def check_refused_generics():
     for schema in (collections.abc.Sequence[int], collections.abc.Mapping[str, int], type[int]):
         with pytest.raises(NotImplementedError):
@@ -471,6 +487,8 @@ CLAIMS = [
     ('metadata that is not a constraint (a plain string) is ignored, so `Annotated[str, "a+"]` is `str`',
      check_annotated_metadata),
     ("an `annotated-types` constraint it does not check (`Timezone`, `Unit`) is refused", check_annotated_metadata),
+    ("what evaluating the annotation raises comes through: a dataclass, TypedDict or named tuple whose string "
+     "annotation names nothing known raises `NameError`", check_unresolved_names),
     ("Abstract generics other than `Callable` (`collections.abc.Sequence[int]`, `Mapping[str, int]`, `type[int]`) are "
      "refused with `NotImplementedError`", check_refused_generics),
     ("Patterns have no look-around, backreferences or atomic groups, nor `\\Z` or `\\N{...}`", check_refused_patterns),

@@ -314,9 +314,19 @@ type _X = int | list[_Y]
 type _Y = str | dict[str, _X]
 
 
-def check_alias_order():
-    xy, yx = Validator(union(_X, _Y)), Validator(union(_Y, _X))
-    assert xy != yx and xy.is_equivalent(yx)
+def check_definition_order():
+    P = recursive(lambda t: union(int, [t]))
+    Q = recursive(lambda t: union(str, [t]))
+    pairs = (
+        (Validator(union(_X, _Y)), Validator(union(_Y, _X))),
+        (union(P, Q), union(Q, P)),
+        (Validator({"a": P, "b": Q}), Validator({"b": Q, "a": P})),
+    )
+    for first, second in pairs:
+        assert first != second and first.is_equivalent(second)
+    assert repr(pairs[2][0]) == repr(pairs[2][1])
+    # One recursive definition alone compares in any order.
+    assert union(P, int) == union(int, P) and Validator({"a": P, "b": P}) == Validator({"b": P, "a": P})
 
 
 def check_alias_spellings():
@@ -456,7 +466,10 @@ CLAIMS = [
     ("an `IntEnum` member or an `int` subclass instance; relation decisions count this too", check_exact_literals),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),
     ("a str as its value is refused as a forward reference", check_alias_spellings),
-    ("`Validator(union(X, Y)) == Validator(union(Y, X))` is False, while `is_equivalent` is True", check_alias_order),
+    ("`Validator(union(X, Y)) == Validator(union(Y, X))` is False, while `is_equivalent` is True",
+     check_definition_order),
+    ("`union(P, Q) == union(Q, P)` is False, and so is `Validator({\"a\": P, \"b\": Q}) == Validator({\"b\": Q, "
+     "\"a\": P})`, although their `repr`s are equal", check_definition_order),
     ("`RecursionError` stop the method and are raised by it, `==` and `hash()` included", check_fatal_exceptions),
     ("every `BaseException` that is not an `Exception` (`KeyboardInterrupt`, `SystemExit`, `GeneratorExit`, "
      "a user's own)", check_fatal_exceptions),

@@ -3,6 +3,7 @@ hold for the built module: each claim below is found in the README's text and
 then checked."""
 
 import collections.abc
+import contextlib
 import dataclasses
 import enum
 import io
@@ -277,6 +278,20 @@ def check_more_annotations():
 def check_annotated_metadata():
     assert Validator(Annotated[str, "a+"]) == Validator(str)
     assert Validator(Annotated[str, "a+"]).is_valid("b")
+    for ignored in ("a+", 3.5, None, str, at.Gt):
+        assert Validator(Annotated[int, ignored]) == Validator(int)
+
+    class Positive:
+        def __call__(self, value):
+            return value > 0
+
+    for predicate in (Positive(), (0).__lt__, lambda value: value > 0):
+        v = Validator(Annotated[int, predicate])
+        assert v == Validator(Annotated[int, at.Predicate(predicate)]) and v.is_valid(1) and not v.is_valid(-1)
+    printed = io.StringIO()
+    with contextlib.redirect_stdout(printed):
+        assert not Validator(Annotated[int, print]).is_valid(5)
+    assert printed.getvalue() == "5\n"
     for unchecked in (at.Timezone(None), at.Unit("m")):
         with pytest.raises(NotImplementedError):
             Validator(Annotated[int, unchecked])
@@ -497,8 +512,10 @@ CLAIMS = [
     ("| `NewType(\"N\", X)`, `ReadOnly[X]` | `X` |", check_more_annotations),
     ("so `Callable[[int], str]` admits every callable", check_more_annotations),
     ("a protocol that is not runtime-checkable is refused", check_more_annotations),
-    ('metadata that is not a constraint (a plain string) is ignored, so `Annotated[str, "a+"]` is `str`',
-     check_annotated_metadata),
+    ("any other callable in the metadata but a class is a predicate too (`Annotated[int, print]` calls `print` with "
+     "the value, and fails it, as `print` returns `None`)", check_annotated_metadata),
+    ('a class and an object that is neither callable nor a constraint (a plain string) are ignored, so '
+     '`Annotated[str, "a+"]` is `str`', check_annotated_metadata),
     ("an `annotated-types` constraint it does not check (`Timezone`, `Unit`) is refused", check_annotated_metadata),
     ("what evaluating the annotation raises comes through: a dataclass, TypedDict or named tuple whose string "
      "annotation names nothing known raises `NameError`", check_unresolved_names),

@@ -275,6 +275,20 @@ def check_more_annotations():
         Validator(Plain)
 
 
+def check_objects_as_literals():
+    def double(value):
+        return 2 * value
+
+    forms = (lambda t: t, lambda t: list[t], lambda t: dict[str, t], lambda t: typing.Optional[t])
+    for obj in (3.5, double):
+        assert Validator(obj).is_valid(obj) and not Validator(obj).is_valid(2.5)
+        for form in forms:
+            assert Validator(form(obj)) == Validator(form(Literal[obj]))
+    for schema in (list["int"], dict[str, "int"], typing.Optional["int"]):
+        with pytest.raises(NotImplementedError, match="is a forward reference"):
+            Validator(schema)
+
+
 def check_annotated_metadata():
     assert Validator(Annotated[str, "a+"]) == Validator(str)
     assert Validator(Annotated[str, "a+"]).is_valid("b")
@@ -514,6 +528,9 @@ CLAIMS = [
     ("a protocol that is not runtime-checkable is refused", check_more_annotations),
     ("any other callable in the metadata but a class is a predicate too (`Annotated[int, print]` calls `print` with "
      "the value, and fails it, as `print` returns `None`)", check_annotated_metadata),
+    ("so is any other object that is not an annotation (`3.5`, a function), there and inside `list[...]`, `dict[...]` "
+     "or `Optional[...]`, where a str is a forward reference instead and is refused with `NotImplementedError`",
+     check_objects_as_literals),
     ('a class and an object that is neither callable nor a constraint (a plain string) are ignored, so '
      '`Annotated[str, "a+"]` is `str`', check_annotated_metadata),
     ("an `annotated-types` constraint it does not check (`Timezone`, `Unit`) is refused", check_annotated_metadata),

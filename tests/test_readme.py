@@ -140,6 +140,11 @@ def check_union_operator():
         assert v | form == union(form, v) and (v | form).is_valid(1)
 
 
+def check_empty_combinations():
+    for made, constant in ((union(), tessolin.nothing), (tessolin.intersection(), tessolin.anything)):
+        assert made == constant and hash(made) == hash(constant) and made is not constant
+
+
 def check_literal_codes():
     assert first_failure(Validator(Literal["a"]), "c").code == "literal_error"
     error = first_failure(Validator(Literal["a", "b"]), "c")
@@ -482,6 +487,8 @@ CLAIMS = [
     ("128, 128 and 100000", check_schema_limits),
     ("Python asks that form's own `\\|` first, and `x \\| v` is a `typing.Union`, not a validator: write `v \\| x` "
      "or `union(x, v)`", check_union_operator),
+    ("`union()` equals `nothing` and `intersection()` equals `anything`, though they are new objects",
+     check_empty_combinations),
     ("is not the value of a one-value `Literal`", check_literal_codes),
     ("(\"one of: the literal 'a', the literal 'b'\")", check_literal_codes),
     ("reports the failures of the alternative that got deepest into the value", check_union_report),

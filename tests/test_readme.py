@@ -225,6 +225,24 @@ def check_five_build_trees():
     assert sorted(trees) == ["build/asan", "build/cp314", "build/pyasan", "build/release", "build/tsan"]
 
 
+def check_benchmarks():
+    makefile = (ROOT / "Makefile").read_text()
+    assert re.search(r"^bench: build\n\t.*\$\(PY\) bench/run\.py", makefile, re.M)
+    benches = runpy.run_path(str(ROOT / "bench" / "run.py"))["BENCHES"]
+    assert sorted(benches) == sorted(p.name for p in (ROOT / "bench").glob("bench_*.py"))
+    commands = re.findall(r"^    (g\+\+ .*) && (\S+)$", README, re.M)
+    cmake = "".join((ROOT / folder / "CMakeLists.txt").read_text() for folder in (".", "core", "ext"))
+    assert sorted(p.name for p in (ROOT / "bench").glob("*.cpp")) == ["json_bench.cpp", "pattern_bench.cpp"]
+    for (command, binary), name in zip(commands, ("json_bench", "pattern_bench"), strict=True):
+        source = ROOT / "bench" / f"{name}.cpp"
+        # No build target, and built as the source's own opening comment says.
+        assert name not in cmake
+        header = " ".join(source.read_text().split("#include")[0].replace("//", " ").replace("\\", " ").split())
+        assert command in header and command.endswith(f"-o {binary}")
+        for pattern in (word for word in command.split() if word.endswith(".cpp")):
+            assert list(ROOT.glob(pattern)), pattern
+
+
 def json_failure(data):
     with pytest.raises(ValidationError) as info:
         Validator(object).load(data)
@@ -516,6 +534,9 @@ CLAIMS = [
     ("raised by a constant's `__eq__` or ordering while a question compares two constants of the schemas (two "
      "bounds), it leaves the question undecided", check_ordinary_exceptions),
     ("(five build trees, the `.venv` and the Debian root)", check_five_build_trees),
+    ("`make bench` builds the project and runs the Python benchmarks in `bench/` (`bench/run.py`). The C++ benchmarks "
+     "of the JSON parser and the pattern engine are no build target: build and run them by hand, from the repository "
+     "root:", check_benchmarks),
     ("`list[...]` nested 128 deep around `int` reaches 129 levels) or built from validators", check_depth_refusals),
     ("each `Annotated[...]` and `\\|` counts a level) is refused earlier, while compiling, with `NotImplementedError` "
      '("schema nesting is too deep to compile")', check_depth_refusals),

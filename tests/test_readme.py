@@ -6,12 +6,16 @@ import collections.abc
 import contextlib
 import dataclasses
 import enum
+import importlib.machinery
 import io
 import json
 import numbers
+import os
 import pathlib
 import re
 import runpy
+import subprocess
+import sys
 import typing
 from typing import Annotated, Any, Literal, NewType, Protocol, ReadOnly, TypedDict, runtime_checkable
 
@@ -223,6 +227,22 @@ def check_five_build_trees():
     makefile = (ROOT / "Makefile").read_text()
     trees = re.findall(r"^\w+\s*:?=\s*(build/\w+)\s*$", makefile, re.M)
     assert sorted(trees) == ["build/asan", "build/cp314", "build/pyasan", "build/release", "build/tsan"]
+
+
+def check_demo_layout():
+    makefile = (ROOT / "Makefile").read_text()
+    assert re.search(r"^demo: module\n\tPYTHONPATH=python \$\(PY\) examples/quickstart\.py$", makefile, re.M)
+    assert re.search(r"^\$\(BUILD\)/build\.ninja:.*\n\t.*-DTESSOLIN_DEV_LAYOUT=ON", makefile, re.M)
+    ext = (ROOT / "ext" / "CMakeLists.txt").read_text()
+    assert "LIBRARY_OUTPUT_DIRECTORY ${PROJECT_SOURCE_DIR}/python/tessolin" in ext
+    command = re.search(r'^    PYTHONPATH=python \.venv/bin/python -c "(.*)"$', README, re.M).group(1)
+    package = ROOT / "python" / "tessolin"
+    # Run where a module for this interpreter was built into the tree (the
+    # sanitizer run builds elsewhere).
+    if any(package.glob(f"_tessolin{importlib.machinery.EXTENSION_SUFFIXES[0]}")):
+        done = subprocess.run([sys.executable, "-c", command], cwd=ROOT, env=dict(os.environ, PYTHONPATH="python"),
+                              capture_output=True, text=True, check=True)
+        assert done.stdout == f"{tessolin.__version__}\n"
 
 
 def check_benchmarks():
@@ -534,6 +554,8 @@ CLAIMS = [
     ("raised by a constant's `__eq__` or ordering while a question compares two constants of the schemas (two "
      "bounds), it leaves the question undecided", check_ordinary_exceptions),
     ("(five build trees, the `.venv` and the Debian root)", check_five_build_trees),
+    ("`make demo` puts the built module into `python/tessolin`, and the package imports from the source tree with "
+     "`PYTHONPATH=python`:", check_demo_layout),
     ("`make bench` builds the project and runs the Python benchmarks in `bench/` (`bench/run.py`). The C++ benchmarks "
      "of the JSON parser and the pattern engine are no build target: build and run them by hand, from the repository "
      "root:", check_benchmarks),

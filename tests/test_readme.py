@@ -149,6 +149,21 @@ def check_empty_combinations():
         assert made == constant and hash(made) == hash(constant) and made is not constant
 
 
+def check_error_entries():
+    error = first_failure(Validator(int), "s")
+    assert (error.expected, error.value) == (error.errors[0]["expected"], error.errors[0]["value"]) == ("int", "'s'")
+    assert first_failure(Validator({"b": int, "a": int}), {"b": "x", "a": "y"}).path == ("a",)
+    v = Validator({"b": int, "a": int, "c": list[int]})
+    assert repr(v) == "{'a': int, 'b': int, 'c': list[int]}"
+    for value in ({"b": "x", "a": "y", "c": ["z"]}, {"c": ["z"], "b": "x", "a": "y"}):
+        error = first_failure(v, value)
+        assert [e["path"] for e in error.errors] == [("a",), ("b",), ("c", 0)] and error.path == ("a",)
+        assert all(isinstance(e["expected"], str) and isinstance(e["value"], str) for e in error.errors)
+        with pytest.raises(ValidationError) as info:
+            v.validate(value, fail_fast=True)
+        assert [e["path"] for e in info.value.errors] == [("a",)]
+
+
 def check_literal_codes():
     assert first_failure(Validator(Literal["a"]), "c").code == "literal_error"
     error = first_failure(Validator(Literal["a", "b"]), "c")
@@ -527,6 +542,10 @@ CLAIMS = [
      "or `union(x, v)`", check_union_operator),
     ("`union()` equals `nothing` and `intersection()` equals `anything`, though they are new objects",
      check_empty_combinations),
+    ("where `expected` and `value` are text (`'int'` and `\"'s'\"` for the str `'s'` checked against `int`)",
+     check_error_entries),
+    ("the failures come in the schema's key order, the order `repr` shows, whatever the value's "
+     "(`{\"b\": int, \"a\": int}` reports `a` first)", check_error_entries),
     ("is not the value of a one-value `Literal`", check_literal_codes),
     ("(\"one of: the literal 'a', the literal 'b'\")", check_literal_codes),
     ("reports the failures of the alternative that got deepest into the value", check_union_report),

@@ -392,9 +392,13 @@ def check_refused_generics():
 
 
 def check_refused_patterns():
-    for pattern in (r"a(?=b)", r"(?<!a)b", r"(a)\1", r"(?P<x>a)(?P=x)", r"(?>ab)", r"a\Z", r"\N{DIGIT ONE}"):
+    for pattern in (r"a(?=b)", r"(?<!a)b", r"(a)\1", r"(?P<x>a)(?P=x)", r"(?>ab)", r"a\Z", r"\N{DIGIT ONE}",
+                    r"a(?#note)b", r"a{,3}", r"\0", r"a\012"):
         with pytest.raises(ValueError):
             Validator(Annotated[str, re.compile(pattern)])
+    for compiled in (re.compile(r"(?a)\w"), re.compile(r"\w", re.ASCII), re.compile(rb"a")):
+        with pytest.raises(NotImplementedError):
+            Validator(Annotated[str, compiled])
 
 
 type _X = int | list[_Y]
@@ -607,7 +611,10 @@ CLAIMS = [
      "annotation names nothing known raises `NameError`", check_unresolved_names),
     ("Abstract generics other than `Callable` (`collections.abc.Sequence[int]`, `Mapping[str, int]`, `type[int]`) are "
      "refused with `NotImplementedError`", check_refused_generics),
-    ("Patterns have no look-around, backreferences or atomic groups, nor `\\Z` or `\\N{...}`", check_refused_patterns),
+    ("Patterns have no look-around, backreferences or atomic groups, nor `\\Z`, `\\N{...}`, comments `(?#...)`, "
+     "`a{,n}` or octal escapes (`\\0`): a pattern using one is refused with `ValueError`", check_refused_patterns),
+    ("The ASCII flag (`(?a)`, `re.ASCII`) and bytes patterns are refused with `NotImplementedError`",
+     check_refused_patterns),
 ]
 
 

@@ -420,9 +420,16 @@ def check_definition_order():
     assert union(P, int) == union(int, P) and Validator({"a": P, "b": P}) == Validator({"b": P, "a": P})
 
 
+type _L[T] = list[T]
+
+
 def check_alias_spellings():
     with pytest.raises(NotImplementedError, match="is a forward reference"):
         Validator(typing.TypeAliasType("J", "int | list[J]"))
+    T = typing.TypeVar("T")
+    for generic in (_L, _L[int], typing.TypeAliasType("M", list[T], type_params=(T,))):
+        with pytest.raises(NotImplementedError):
+            Validator(generic)
 
 
 class OwnBaseException(BaseException):
@@ -563,6 +570,8 @@ CLAIMS = [
     ("an `IntEnum` member or an `int` subclass instance; relation decisions count this too", check_exact_literals),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),
     ("a str as its value is refused as a forward reference", check_alias_spellings),
+    ("a generic alias (`type L[T] = list[T]`, bare or as `L[int]`) is refused with `NotImplementedError`",
+     check_alias_spellings),
     ("`Validator(union(X, Y)) == Validator(union(Y, X))` is False, while `is_equivalent` is True",
      check_definition_order),
     ("`union(P, Q) == union(Q, P)` is False, and so is `Validator({\"a\": P, \"b\": Q}) == Validator({\"b\": Q, "

@@ -21,6 +21,7 @@ from typing import Annotated, Any, Literal, NewType, Protocol, ReadOnly, TypedDi
 
 import annotated_types as at
 import pytest
+import typing_extensions
 
 import tessolin
 from tessolin import ValidationError, Validator, complement, recursive, union
@@ -347,6 +348,17 @@ def check_objects_as_literals():
             Validator(schema)
 
 
+def check_closed_typed_dict():
+    class Closed(typing_extensions.TypedDict, closed=True):
+        a: int
+
+    assert Validator(Closed).is_valid({"a": 1}) and not Validator(Closed).is_valid({"a": 1, "b": 2})
+    if sys.version_info < (3, 15):
+        with pytest.raises(TypeError):
+            class Refused(TypedDict, closed=True):
+                a: int
+
+
 def check_annotated_metadata():
     assert Validator(Annotated[str, "a+"]) == Validator(str)
     assert Validator(Annotated[str, "a+"]).is_valid("b")
@@ -607,6 +619,8 @@ CLAIMS = [
     ("count UTF-8 bytes, for a `str` document too: the `x` of `[\"é\", x]` is at column 8", check_json_columns),
     ("| `NewType(\"N\", X)`, `ReadOnly[X]` | `X` |", check_more_annotations),
     ("so `Callable[[int], str]` admits every callable", check_more_annotations),
+    ("open unless it is declared closed, with `closed=True` of `typing_extensions.TypedDict` on CPython 3.13 and 3.14, "
+     "whose `typing.TypedDict` refuses the argument", check_closed_typed_dict),
     ("a protocol that is not runtime-checkable is refused", check_more_annotations),
     ("any other callable in the metadata but a class is a predicate too (`Annotated[int, print]` calls `print` with "
      "the value, and fails it, as `print` returns `None`)", check_annotated_metadata),

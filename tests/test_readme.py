@@ -286,6 +286,15 @@ def json_failure(data):
     return info.value.value
 
 
+def check_json_input_kinds():
+    v = Validator(object)
+    for data in (3, None, bytearray(b"1"), memoryview(b"1"), ["1"]):
+        assert v.is_valid_json(data) is False
+        for method in (v.validate_json, v.load):
+            with pytest.raises(TypeError):
+                method(data)
+
+
 def check_json_edges():
     for text in ("NaN", "Infinity", "-Infinity", "[NaN]"):
         for data in (text, text.encode()):
@@ -611,6 +620,8 @@ CLAIMS = [
      "`Validator({\"a\": int, Any: Any}).close()` is `{'a': int}`", check_close_after_open),
     ('`Validator(TD).open().close()` and `Validator({"a": int, str: Any}).open().close()` lose the record\'s own '
      "openness and admit no undeclared key", check_close_after_open),
+    ("and for `data` that is not a `str` or `bytes` (`is_valid_json(3)`), where `validate_json` and `load` raise "
+     "`TypeError`", check_json_input_kinds),
     ("`NaN`, `Infinity` and `-Infinity` are not JSON and are refused (`json_invalid`)", check_json_edges),
     ("`1e400`, past the float range, loads as `inf`", check_json_edges),
     ("An escaped lone surrogate (`\"\\ud800\"`) is refused, and so is a `str` document holding a lone surrogate",

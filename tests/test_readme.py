@@ -215,6 +215,11 @@ def check_loaded_kinds():
         assert Validator(schema).load(document) == json.loads(document)
 
 
+def check_whole_string_match():
+    v = Validator(Annotated[str, re.compile("a+")])
+    assert v.is_valid("aa") and not v.is_valid("baa") and not v.is_valid("aab")
+
+
 def check_word_characters():
     v = Validator(Annotated[str, re.compile(r"\w+")])
     assert v.is_valid("e\u0301") and re.fullmatch(r"\w+", "e\u0301") is None
@@ -587,6 +592,8 @@ CLAIMS = [
      "tuple, a subclass of `list`) never match a loaded document", check_loaded_kinds),
     ("`Validator(collections.abc.Sequence).load(\"[1]\")` is `[1]`, and `Mapping`, `numbers.Number` and "
      "`SupportsInt` match as well", check_loaded_kinds),
+    ("the pattern must match the WHOLE string (a full match, not a search: `\"a+\"` refuses `\"baa\"` and "
+     "`\"aab\"`)", check_whole_string_match),
     ("U+0301 is a word character for the engine and not for `re`", check_word_characters),
     ("an `IntEnum` member or an `int` subclass instance; relation decisions count this too", check_exact_literals),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),

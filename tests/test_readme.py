@@ -581,7 +581,7 @@ CLAIMS = [
      check_empty_combinations),
     ("where `expected` and `value` are text (`'int'` and `\"'s'\"` for the str `'s'` checked against `int`)",
      check_error_entries),
-    ("the failures come in the schema's key order, the order `repr` shows, whatever the value's "
+    ("a record's failures come in the order `repr` shows its keys, whatever the value's order "
      "(`{\"b\": int, \"a\": int}` reports `a` first)", check_error_entries),
     ("is not the value of a one-value `Literal`", check_literal_codes),
     ("(\"one of: the literal 'a', the literal 'b'\")", check_literal_codes),
@@ -645,7 +645,7 @@ CLAIMS = [
     ("so is any other object that is not an annotation (`3.5`, a function), there and inside `list[...]`, `dict[...]` "
      "or `Optional[...]`, where a str is a forward reference instead and is refused with `NotImplementedError`",
      check_objects_as_literals),
-    ('a class and an object that is neither callable nor a constraint (a plain string) are ignored, so '
+    ('a class, and an object that is neither callable nor a constraint (a plain string), is ignored, so '
      '`Annotated[str, "a+"]` is `str`', check_annotated_metadata),
     ("an `annotated-types` constraint it does not check (`Timezone`, `Unit`) is refused", check_annotated_metadata),
     ("what evaluating the annotation raises comes through: a dataclass, TypedDict or named tuple whose string "

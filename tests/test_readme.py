@@ -3,17 +3,25 @@ hold for the built module: each claim below is found in the README's text and
 then checked."""
 
 import collections.abc
+import contextlib
+import dataclasses
 import enum
+import importlib.machinery
 import io
 import json
+import numbers
+import os
 import pathlib
 import re
 import runpy
+import subprocess
+import sys
 import typing
 from typing import Annotated, Any, Literal, NewType, Protocol, ReadOnly, TypedDict, runtime_checkable
 
 import annotated_types as at
 import pytest
+import typing_extensions
 
 import tessolin
 from tessolin import ValidationError, Validator, complement, recursive, union
@@ -118,6 +126,43 @@ def check_close_after_open():
         assert v.open().is_valid(extra) and not v.open().close().is_valid(extra)
     closed = Validator({"a": int})
     assert closed.open().is_valid(extra) and closed.open().close() == closed
+    # Closing drops a clause of the shape open() adds, whoever wrote it.
+    for key, value in ((Any, Any), (object, object), (Any, object), (object, Any)):
+        own = Validator({"a": int, key: value})
+        assert own.is_valid(extra) and own.close() == closed and repr(own.close()) == "{'a': int}"
+    for kept in ({"a": int, str: Any}, {"a": int, Any: int}):
+        assert Validator(kept).close() == Validator(kept)
+
+
+def check_union_operator():
+    v = Validator(int)
+    for schema in (str, Validator(str), list[str], str | bytes, {"a": str}, None, "a"):
+        assert isinstance(schema | v, Validator) and schema | v == v | schema == union(schema, v)
+    # A form of typing answers `|` itself, before the validator is asked.
+    for form in (Literal["a"], typing.Optional[str], Annotated[str, at.MinLen(1)], typing.Union[str, bytes],
+                 NewType("Name", str)):
+        assert not isinstance(form | v, Validator) and typing.get_origin(form | v) is typing.Union
+        assert v | form == union(form, v) and (v | form).is_valid(1)
+
+
+def check_empty_combinations():
+    for made, constant in ((union(), tessolin.nothing), (tessolin.intersection(), tessolin.anything)):
+        assert made == constant and hash(made) == hash(constant) and made is not constant
+
+
+def check_error_entries():
+    error = first_failure(Validator(int), "s")
+    assert (error.expected, error.value) == (error.errors[0]["expected"], error.errors[0]["value"]) == ("int", "'s'")
+    assert first_failure(Validator({"b": int, "a": int}), {"b": "x", "a": "y"}).path == ("a",)
+    v = Validator({"b": int, "a": int, "c": list[int]})
+    assert repr(v) == "{'a': int, 'b': int, 'c': list[int]}"
+    for value in ({"b": "x", "a": "y", "c": ["z"]}, {"c": ["z"], "b": "x", "a": "y"}):
+        error = first_failure(v, value)
+        assert [e["path"] for e in error.errors] == [("a",), ("b",), ("c", 0)] and error.path == ("a",)
+        assert all(isinstance(e["expected"], str) and isinstance(e["value"], str) for e in error.errors)
+        with pytest.raises(ValidationError) as info:
+            v.validate(value, fail_fast=True)
+        assert [e["path"] for e in info.value.errors] == [("a",)]
 
 
 def check_literal_codes():
@@ -149,6 +194,30 @@ def check_loaded_kinds():
     assert Validator(int | float).is_valid_json("1") is True
     for schema in (tuple[int, ...], set[int], frozenset[int], bytes):
         assert not Validator(schema).is_valid_json(json.dumps([1]) if schema is not bytes else '"a"')
+
+    @dataclasses.dataclass
+    class Point:
+        x: int
+
+    class Pair(typing.NamedTuple):
+        x: int
+        y: int
+
+    class Items(list):
+        pass
+
+    # Members as objects, never as documents of the same shape.
+    for schema, member, document in ((Point, Point(1), '{"x": 1}'), (Pair, Pair(1, 2), "[1, 2]"),
+                                     (Items, Items([1]), "[1]")):
+        assert Validator(schema).is_valid(member) and not Validator(schema).is_valid_json(document)
+    for schema, document in ((collections.abc.Sequence, "[1]"), (collections.abc.Mapping, '{"a": 1}'),
+                             (numbers.Number, "1.5"), (typing.SupportsInt, "1")):
+        assert Validator(schema).load(document) == json.loads(document)
+
+
+def check_whole_string_match():
+    v = Validator(Annotated[str, re.compile("a+")])
+    assert v.is_valid("aa") and not v.is_valid("baa") and not v.is_valid("aab")
 
 
 def check_word_characters():
@@ -209,11 +278,54 @@ def check_five_build_trees():
     assert sorted(trees) == ["build/asan", "build/cp314", "build/pyasan", "build/release", "build/tsan"]
 
 
+def check_demo_layout():
+    makefile = (ROOT / "Makefile").read_text()
+    assert re.search(r"^demo: module\n\tPYTHONPATH=python \$\(PY\) examples/quickstart\.py$", makefile, re.M)
+    assert re.search(r"^\$\(BUILD\)/build\.ninja:.*\n\t.*-DTESSOLIN_DEV_LAYOUT=ON", makefile, re.M)
+    ext = (ROOT / "ext" / "CMakeLists.txt").read_text()
+    assert "LIBRARY_OUTPUT_DIRECTORY ${PROJECT_SOURCE_DIR}/python/tessolin" in ext
+    command = re.search(r'^    PYTHONPATH=python \.venv/bin/python -c "(.*)"$', README, re.M).group(1)
+    package = ROOT / "python" / "tessolin"
+    # Run where a module for this interpreter was built into the tree (the
+    # sanitizer run builds elsewhere).
+    if any(package.glob(f"_tessolin{importlib.machinery.EXTENSION_SUFFIXES[0]}")):
+        done = subprocess.run([sys.executable, "-c", command], cwd=ROOT, env=dict(os.environ, PYTHONPATH="python"),
+                              capture_output=True, text=True, check=True)
+        assert done.stdout == f"{tessolin.__version__}\n"
+
+
+def check_benchmarks():
+    makefile = (ROOT / "Makefile").read_text()
+    assert re.search(r"^bench: build\n\t.*\$\(PY\) bench/run\.py", makefile, re.M)
+    benches = runpy.run_path(str(ROOT / "bench" / "run.py"))["BENCHES"]
+    assert sorted(benches) == sorted(p.name for p in (ROOT / "bench").glob("bench_*.py"))
+    commands = re.findall(r"^    (g\+\+ .*) && (\S+)$", README, re.M)
+    cmake = "".join((ROOT / folder / "CMakeLists.txt").read_text() for folder in (".", "core", "ext"))
+    assert sorted(p.name for p in (ROOT / "bench").glob("*.cpp")) == ["json_bench.cpp", "pattern_bench.cpp"]
+    for (command, binary), name in zip(commands, ("json_bench", "pattern_bench"), strict=True):
+        source = ROOT / "bench" / f"{name}.cpp"
+        # No build target, and built as the source's own opening comment says.
+        assert name not in cmake
+        header = " ".join(source.read_text().split("#include")[0].replace("//", " ").replace("\\", " ").split())
+        assert command in header and command.endswith(f"-o {binary}")
+        for pattern in (word for word in command.split() if word.endswith(".cpp")):
+            assert list(ROOT.glob(pattern)), pattern
+
+
 def json_failure(data):
     with pytest.raises(ValidationError) as info:
         Validator(object).load(data)
     assert info.value.code == "json_invalid"
     return info.value.value
+
+
+def check_json_input_kinds():
+    v = Validator(object)
+    for data in (3, None, bytearray(b"1"), memoryview(b"1"), ["1"]):
+        assert v.is_valid_json(data) is False
+        for method in (v.validate_json, v.load):
+            with pytest.raises(TypeError):
+                method(data)
 
 
 def check_json_edges():
@@ -264,12 +376,67 @@ def check_more_annotations():
         Validator(Plain)
 
 
+def check_objects_as_literals():
+    def double(value):
+        return 2 * value
+
+    forms = (lambda t: t, lambda t: list[t], lambda t: dict[str, t], lambda t: typing.Optional[t])
+    for obj in (3.5, double):
+        assert Validator(obj).is_valid(obj) and not Validator(obj).is_valid(2.5)
+        for form in forms:
+            assert Validator(form(obj)) == Validator(form(Literal[obj]))
+    for schema in (list["int"], dict[str, "int"], typing.Optional["int"]):
+        with pytest.raises(NotImplementedError, match="is a forward reference"):
+            Validator(schema)
+
+
+def check_closed_typed_dict():
+    class Closed(typing_extensions.TypedDict, closed=True):
+        a: int
+
+    assert Validator(Closed).is_valid({"a": 1}) and not Validator(Closed).is_valid({"a": 1, "b": 2})
+    if sys.version_info < (3, 15):
+        with pytest.raises(TypeError):
+            class Refused(TypedDict, closed=True):
+                a: int
+
+
 def check_annotated_metadata():
     assert Validator(Annotated[str, "a+"]) == Validator(str)
     assert Validator(Annotated[str, "a+"]).is_valid("b")
+    for ignored in ("a+", 3.5, None, str, at.Gt):
+        assert Validator(Annotated[int, ignored]) == Validator(int)
+
+    class Positive:
+        def __call__(self, value):
+            return value > 0
+
+    for predicate in (Positive(), (0).__lt__, lambda value: value > 0):
+        v = Validator(Annotated[int, predicate])
+        assert v == Validator(Annotated[int, at.Predicate(predicate)]) and v.is_valid(1) and not v.is_valid(-1)
+    printed = io.StringIO()
+    with contextlib.redirect_stdout(printed):
+        assert not Validator(Annotated[int, print]).is_valid(5)
+    assert printed.getvalue() == "5\n"
     for unchecked in (at.Timezone(None), at.Unit("m")):
         with pytest.raises(NotImplementedError):
             Validator(Annotated[int, unchecked])
+
+
+def check_unresolved_names():
+    @dataclasses.dataclass
+    class Point:
+        x: "Missing"  # noqa: F821
+
+    class Movie(TypedDict):
+        title: "Missing"  # noqa: F821
+
+    class Pair(typing.NamedTuple):
+        x: "Missing"  # noqa: F821
+
+    for schema in (Point, Movie, Pair):
+        with pytest.raises(NameError, match="Missing"):
+            Validator(schema)
 
 
 def check_refused_generics():
@@ -279,23 +446,44 @@ def check_refused_generics():
 
 
 def check_refused_patterns():
-    for pattern in (r"a(?=b)", r"(?<!a)b", r"(a)\1", r"(?P<x>a)(?P=x)", r"(?>ab)", r"a\Z", r"\N{DIGIT ONE}"):
+    for pattern in (r"a(?=b)", r"(?<!a)b", r"(a)\1", r"(?P<x>a)(?P=x)", r"(?>ab)", r"a\Z", r"\N{DIGIT ONE}",
+                    r"a(?#note)b", r"a{,3}", r"\0", r"a\012"):
         with pytest.raises(ValueError):
             Validator(Annotated[str, re.compile(pattern)])
+    for compiled in (re.compile(r"(?a)\w"), re.compile(r"\w", re.ASCII), re.compile(rb"a")):
+        with pytest.raises(NotImplementedError):
+            Validator(Annotated[str, compiled])
 
 
 type _X = int | list[_Y]
 type _Y = str | dict[str, _X]
 
 
-def check_alias_order():
-    xy, yx = Validator(union(_X, _Y)), Validator(union(_Y, _X))
-    assert xy != yx and xy.is_equivalent(yx)
+def check_definition_order():
+    P = recursive(lambda t: union(int, [t]))
+    Q = recursive(lambda t: union(str, [t]))
+    pairs = (
+        (Validator(union(_X, _Y)), Validator(union(_Y, _X))),
+        (union(P, Q), union(Q, P)),
+        (Validator({"a": P, "b": Q}), Validator({"b": Q, "a": P})),
+    )
+    for first, second in pairs:
+        assert first != second and first.is_equivalent(second)
+    assert repr(pairs[2][0]) == repr(pairs[2][1])
+    # One recursive definition alone compares in any order.
+    assert union(P, int) == union(int, P) and Validator({"a": P, "b": P}) == Validator({"b": P, "a": P})
+
+
+type _L[T] = list[T]
 
 
 def check_alias_spellings():
     with pytest.raises(NotImplementedError, match="is a forward reference"):
         Validator(typing.TypeAliasType("J", "int | list[J]"))
+    T = typing.TypeVar("T")
+    for generic in (_L, _L[int], typing.TypeAliasType("M", list[T], type_params=(T,))):
+        with pytest.raises(NotImplementedError):
+            Validator(generic)
 
 
 class OwnBaseException(BaseException):
@@ -303,9 +491,9 @@ class OwnBaseException(BaseException):
 
 
 def raising_hooks(error):
-    # A predicate and a constant whose __eq__ and __hash__ raise `error`,
-    # armed only while asked: typing's caches keep the constants and hash
-    # and compare them too.
+    # A predicate, a constant whose __eq__, __hash__ and ordering raise
+    # `error` and a class whose instance hook does, armed only while asked:
+    # typing's caches keep the constants and hash and compare them too.
     armed = [False]
 
     def fire():
@@ -325,7 +513,29 @@ def raising_hooks(error):
             fire()
             return id(self)
 
-    return armed, predicate, Token
+        def __lt__(self, other):
+            fire()
+            return id(self) < id(other)
+
+        def __gt__(self, other):
+            fire()
+            return id(self) > id(other)
+
+    class Hooked(type):
+        def __instancecheck__(cls, instance):
+            fire()
+            return True
+
+    class Hook(metaclass=Hooked):
+        pass
+
+    return armed, predicate, Token, Hook
+
+
+def two_bounds(Token):
+    # Tokens ordered by id: values above the greater are above the lesser.
+    lesser, greater = sorted((Token(), Token()), key=id)
+    return Validator(Annotated[object, at.Gt(greater)]), Validator(Annotated[object, at.Gt(lesser)])
 
 
 FATAL_ERRORS = (KeyboardInterrupt, SystemExit, GeneratorExit, OwnBaseException, MemoryError, RecursionError)
@@ -333,11 +543,14 @@ FATAL_ERRORS = (KeyboardInterrupt, SystemExit, GeneratorExit, OwnBaseException, 
 
 def check_fatal_exceptions():
     for error in FATAL_ERRORS:
-        armed, predicate, Token = raising_hooks(error)
+        armed, predicate, Token, Hook = raising_hooks(error)
         asked = Validator(Annotated[int, at.Predicate(predicate)])
         left, right = Validator(Literal[Token()]), Validator(Literal[Token()])
+        narrow, wide = two_bounds(Token)
         calls = (
             lambda: Validator(Literal[1]).relation_to(asked),
+            lambda: Validator(Literal[1]).relation_to(Hook),
+            lambda: narrow.relation_to(wide),
             lambda: asked.is_valid(1),
             lambda: left == right,
             lambda: hash(left),
@@ -352,13 +565,27 @@ def check_fatal_exceptions():
 
 
 def check_ordinary_exceptions():
-    armed, predicate, Token = raising_hooks(ValueError)
+    armed, predicate, Token, Hook = raising_hooks(ValueError)
     asked = Validator(Annotated[int, at.Predicate(predicate)])
     token = Token()
     left, right, same = Validator(Literal[token]), Validator(Literal[Token()]), Validator(Literal[token])
+
+    class OrderingOnly(Token):
+        def __eq__(self, other):
+            return self is other
+
+        __hash__ = object.__hash__
+
+    # Each question is decided while nothing raises.
+    questions = [(Literal[1], asked, "not_subset"), (Literal[1], Hook, "not_subset")]
+    questions += [(*two_bounds(raising), "undecided") for raising in (Token, OrderingOnly)]
+    assert all(Validator(a).relation_to(b) != "undecided" for a, b, _ in questions)
     armed[0] = True
     try:
         assert not asked.is_valid(1)
+        # A literal checked as validation checks it fails; two constants
+        # compared with each other leave the question open.
+        assert [Validator(a).relation_to(b) for a, b, _ in questions] == [answer for _, _, answer in questions]
         assert left != right and left == same
         # Left out of the hash: the literals of any constants whose __hash__
         # raises hash alike.
@@ -376,12 +603,25 @@ CLAIMS = [
     ('"recursion limit exceeded at line 1 column 201"', check_json_nesting),
     ("at most 4300 characters, its sign included", check_json_integer_text),
     ("128, 128 and 100000", check_schema_limits),
+    ("Python asks that form's own `\\|` first, and `x \\| v` is a `typing.Union`, not a validator: write `v \\| x` "
+     "or `union(x, v)`", check_union_operator),
+    ("`union()` equals `nothing` and `intersection()` equals `anything`, though they are new objects",
+     check_empty_combinations),
+    ("where `expected` and `value` are text (`'int'` and `\"'s'\"` for the str `'s'` checked against `int`)",
+     check_error_entries),
+    ("a record's failures come in the order `repr` shows its keys, whatever the value's order "
+     "(`{\"b\": int, \"a\": int}` reports `a` first)", check_error_entries),
     ("is not the value of a one-value `Literal`", check_literal_codes),
     ("(\"one of: the literal 'a', the literal 'b'\")", check_literal_codes),
     ("reports the failures of the alternative that got deepest into the value", check_union_report),
     ("On a tie the alternative that comes first wins", check_union_report),
     ("a JSON `1` is an `int`, which `float` refuses (write `int | float`)", check_loaded_kinds),
-    ("`tuple`, `set`, `frozenset`, `bytes` and class schemas", check_loaded_kinds),
+    ("`tuple`, `set`, `frozenset`, `bytes` and classes that no loaded value is an instance of (a dataclass, a named "
+     "tuple, a subclass of `list`) never match a loaded document", check_loaded_kinds),
+    ("`Validator(collections.abc.Sequence).load(\"[1]\")` is `[1]`, and `Mapping`, `numbers.Number` and "
+     "`SupportsInt` match as well", check_loaded_kinds),
+    ("the pattern must match the WHOLE string (a full match, not a search: `\"a+\"` refuses `\"baa\"` and "
+     "`\"aab\"`)", check_whole_string_match),
     ("U+0301 is a word character for the engine and not for `re`", check_word_characters),
     ("an `IntEnum` member or an `int` subclass instance; relation decisions count this too", check_exact_literals),
     ("two elements that could be one value (two numbers, since `True == 1 == 1.0`", check_sets_of_one_group),
@@ -390,18 +630,37 @@ CLAIMS = [
     ("an enum class against a set of its members when the class is a `Flag` or defines `_missing_` (itself or "
      "through a base other than `Enum`)", check_enums_that_make_members),
     ("a str as its value is refused as a forward reference", check_alias_spellings),
-    ("`Validator(union(X, Y)) == Validator(union(Y, X))` is False, while `is_equivalent` is True", check_alias_order),
+    ("a generic alias (`type L[T] = list[T]`, bare or as `L[int]`) is refused with `NotImplementedError`",
+     check_alias_spellings),
+    ("`Validator(union(X, Y)) == Validator(union(Y, X))` is False, while `is_equivalent` is True",
+     check_definition_order),
+    ("`union(P, Q) == union(Q, P)` is False, and so is `Validator({\"a\": P, \"b\": Q}) == Validator({\"b\": Q, "
+     "\"a\": P})`, although their `repr`s are equal", check_definition_order),
     ("`RecursionError` stop the method and are raised by it, `==` and `hash()` included", check_fatal_exceptions),
     ("every `BaseException` that is not an `Exception` (`KeyboardInterrupt`, `SystemExit`, `GeneratorExit`, "
      "a user's own)", check_fatal_exceptions),
     ("makes `==` answer unequal and leaves the constant out of `hash()`", check_ordinary_exceptions),
+    ("an ordinary exception counts as a failed check, also where a relation question checks a literal against the "
+     "other schema (`Validator(Literal[1]).relation_to(Annotated[int, at.Predicate(f)])` is \"not_subset\" for an "
+     "`f` that raises, and so for an instance hook)", check_ordinary_exceptions),
+    ("raised by a constant's `__eq__` or ordering while a question compares two constants of the schemas (two "
+     "bounds), it leaves the question undecided", check_ordinary_exceptions),
     ("(five build trees, the `.venv` and the Debian root)", check_five_build_trees),
+    ("`make demo` puts the built module into `python/tessolin`, and the package imports from the source tree with "
+     "`PYTHONPATH=python`:", check_demo_layout),
+    ("`make bench` builds the project and runs the Python benchmarks in `bench/` (`bench/run.py`). The C++ benchmarks "
+     "of the JSON parser and the pattern engine are no build target: build and run them by hand, from the repository "
+     "root:", check_benchmarks),
     ("`list[...]` nested 128 deep around `int` reaches 129 levels) or built from validators", check_depth_refusals),
     ("each `Annotated[...]` and `\\|` counts a level) is refused earlier, while compiling, with `NotImplementedError` "
      '("schema nesting is too deep to compile")', check_depth_refusals),
     ("`Validator(TD).close()` keeps the openness of a TypedDict `TD`", check_close_after_open),
+    ("or lose every clause of that shape (its key and value `Any` or `object`), the record's own included: "
+     "`Validator({\"a\": int, Any: Any}).close()` is `{'a': int}`", check_close_after_open),
     ('`Validator(TD).open().close()` and `Validator({"a": int, str: Any}).open().close()` lose the record\'s own '
      "openness and admit no undeclared key", check_close_after_open),
+    ("and for `data` that is not a `str` or `bytes` (`is_valid_json(3)`), where `validate_json` and `load` raise "
+     "`TypeError`", check_json_input_kinds),
     ("`NaN`, `Infinity` and `-Infinity` are not JSON and are refused (`json_invalid`)", check_json_edges),
     ("`1e400`, past the float range, loads as `inf`", check_json_edges),
     ("An escaped lone surrogate (`\"\\ud800\"`) is refused, and so is a `str` document holding a lone surrogate",
@@ -410,13 +669,25 @@ CLAIMS = [
     ("count UTF-8 bytes, for a `str` document too: the `x` of `[\"é\", x]` is at column 8", check_json_columns),
     ("| `NewType(\"N\", X)`, `ReadOnly[X]` | `X` |", check_more_annotations),
     ("so `Callable[[int], str]` admits every callable", check_more_annotations),
+    ("open unless it is declared closed, with `closed=True` of `typing_extensions.TypedDict` on CPython 3.13 and 3.14, "
+     "whose `typing.TypedDict` refuses the argument", check_closed_typed_dict),
     ("a protocol that is not runtime-checkable is refused", check_more_annotations),
-    ('metadata that is not a constraint (a plain string) is ignored, so `Annotated[str, "a+"]` is `str`',
-     check_annotated_metadata),
+    ("any other callable in the metadata but a class is a predicate too (`Annotated[int, print]` calls `print` with "
+     "the value, and fails it, as `print` returns `None`)", check_annotated_metadata),
+    ("so is any other object that is not an annotation (`3.5`, a function), there and inside `list[...]`, `dict[...]` "
+     "or `Optional[...]`, where a str is a forward reference instead and is refused with `NotImplementedError`",
+     check_objects_as_literals),
+    ('a class, and an object that is neither callable nor a constraint (a plain string), is ignored, so '
+     '`Annotated[str, "a+"]` is `str`', check_annotated_metadata),
     ("an `annotated-types` constraint it does not check (`Timezone`, `Unit`) is refused", check_annotated_metadata),
+    ("what evaluating the annotation raises comes through: a dataclass, TypedDict or named tuple whose string "
+     "annotation names nothing known raises `NameError`", check_unresolved_names),
     ("Abstract generics other than `Callable` (`collections.abc.Sequence[int]`, `Mapping[str, int]`, `type[int]`) are "
      "refused with `NotImplementedError`", check_refused_generics),
-    ("Patterns have no look-around, backreferences or atomic groups, nor `\\Z` or `\\N{...}`", check_refused_patterns),
+    ("Patterns have no look-around, backreferences or atomic groups, nor `\\Z`, `\\N{...}`, comments `(?#...)`, "
+     "`a{,n}` or octal escapes (`\\0`): a pattern using one is refused with `ValueError`", check_refused_patterns),
+    ("The ASCII flag (`(?a)`, `re.ASCII`) and bytes patterns are refused with `NotImplementedError`",
+     check_refused_patterns),
 ]
 
 

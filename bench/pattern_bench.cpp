@@ -1,5 +1,5 @@
 // Full-match throughput of the pattern engine.
-// Build by hand (not a CMake target), from /work/main:
+// Build by hand (not a CMake target), from the repository root:
 //   g++ -std=c++20 -O2 -DNDEBUG -Icore/src bench/pattern_bench.cpp core/src/pattern/*.cpp \
 //       -licuuc -licui18n -o /tmp/pattern_bench && /tmp/pattern_bench
 // bench/bench_patterns.py compares against Python's re.fullmatch in one run.

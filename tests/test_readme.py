@@ -648,9 +648,9 @@ CLAIMS = [
     ("(five build trees, the `.venv` and the Debian root)", check_five_build_trees),
     ("`make demo` puts the built module into `python/tessolin`, and the package imports from the source tree with "
      "`PYTHONPATH=python`:", check_demo_layout),
-    ("`make bench` builds the project and runs the Python benchmarks in `bench/` (`bench/run.py`). The C++ benchmarks "
-     "of the JSON parser and the pattern engine are no build target: build and run them by hand, from the repository "
-     "root:", check_benchmarks),
+    ("`make bench` builds the project and runs the Python benchmarks in `bench/` (`bench/run.py`); peer libraries are "
+     "measured in the same run when installed. The C++ benchmarks of the JSON parser and the pattern engine are no "
+     "build target: build and run them by hand, from the repository root:", check_benchmarks),
     ("`list[...]` nested 128 deep around `int` reaches 129 levels) or built from validators", check_depth_refusals),
     ("each `Annotated[...]` and `\\|` counts a level) is refused earlier, while compiling, with `NotImplementedError` "
      '("schema nesting is too deep to compile")', check_depth_refusals),

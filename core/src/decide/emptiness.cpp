@@ -63,14 +63,17 @@ bool records_contradict(const SchemaNode& node, DecisionContext& ctx, ExpansionS
     const ir::RecordField* field;
   };
   std::vector<Entry> entries;
-  std::vector<size_t> records;  // member positions
+  size_t records = 0;
+  size_t closed = 0;  // records without clauses: they admit no other key
   const ir::NodeList& members = node.members();
+  auto is_closed = [&](size_t i) { return members[i].clauses().empty(); };
   for (size_t i = 0; i < members.size(); ++i) {
     if (!members[i].is(NodeKind::Record)) continue;
-    records.push_back(i);
+    ++records;
+    if (is_closed(i)) ++closed;
     for (const ir::RecordField& f : members[i].fields()) entries.push_back({f.name.view(), i, &f});
   }
-  if (records.size() < 2) return false;
+  if (records < 2) return false;
   std::stable_sort(entries.begin(), entries.end(),
                    [](const Entry& a, const Entry& b) { return ir::name_cmp(a.name, b.name) < 0; });
   std::vector<SchemaNode> schemas;
@@ -88,12 +91,12 @@ bool records_contradict(const SchemaNode& node, DecisionContext& ctx, ExpansionS
         // of a recursive record at every level.
         if (structural_emptiness(meet, ctx, stack).emptiness() == Emptiness::Empty) return true;
       }
-      for (size_t r : records) {
-        if (!members[r].clauses().empty()) continue;  // open: admits the key
-        bool declares = false;
-        for (size_t k = begin; k < end && !declares; ++k) declares = entries[k].member == r;
-        if (!declares) return true;
-      }
+      // Some closed record does not declare the name. A name's entries keep
+      // member order, so the closed records declaring it are counted once each.
+      size_t declaring = 0;
+      for (size_t k = begin; k < end; ++k)
+        if (is_closed(entries[k].member) && (k == begin || entries[k - 1].member != entries[k].member)) ++declaring;
+      if (declaring < closed) return true;
     }
     begin = end;
   }

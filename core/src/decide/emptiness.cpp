@@ -5,6 +5,7 @@
 
 #include "ir/constructors.hpp"
 #include "ir/node_order.hpp"
+#include "ir/value_kinds.hpp"
 
 namespace tessolin::decide {
 
@@ -127,21 +128,11 @@ EmptinessReport intersection_emptiness(const SchemaNode& node, DecisionContext& 
   if (some_empty) return answer(Emptiness::Empty);
   if (!inexact && mask == 0) return EmptinessReport::exact(0);
   // 4: a closed X beside its complement.
-  for (const SchemaNode& m : members) {
-    if (!m.is(NodeKind::Complement) || !m.inner()) continue;
-    const SchemaNode& x = *m.inner();
-    bool present = false;
-    for (const SchemaNode& other : members)
-      if (ir::node_eq(other, x)) {
-        present = true;
-        break;
-      }
-    if (present && ir::node_is_closed(x, ctx.oracle, {})) return answer(Emptiness::Empty);
-  }
-  // 5
-  for (size_t i = 0; i < members.size(); ++i)
-    for (size_t j = i + 1; j < members.size(); ++j)
-      if (ir::nodes_disjoint(members[i], members[j], ctx.oracle)) return answer(Emptiness::Empty);
+  if (ir::has_complementary_pair(members.span(), ctx.oracle, {})) return answer(Emptiness::Empty);
+  // 5: two members without a common value; the pairs of a long list that
+  // no grouping answers each take a step, and a spent budget leaves it open.
+  const OracleAnswer apart = ir::some_pair_disjoint(members, ctx.lists);
+  if (apart == OracleAnswer::Yes) return answer(Emptiness::Empty);
   // 6, 7: constraints of the refinement members together.
   bool has_min = false, has_max = false;
   uint64_t largest_min = 0, smallest_max = UINT64_MAX;
@@ -176,6 +167,7 @@ EmptinessReport intersection_emptiness(const SchemaNode& node, DecisionContext& 
   // 8
   if (records_contradict(node, ctx, stack)) return answer(Emptiness::Empty);
   // 9
+  if (apart == OracleAnswer::Undecided) return undecided();
   if (members.size() == 2 && members[0].is(NodeKind::Instance) && members[1].is(NodeKind::Object))
     return answer(running);
   return answer(inexact ? Emptiness::Undecided : Emptiness::Inhabited);

@@ -314,13 +314,6 @@ Relation refinement_included(const SchemaNode& a, const SchemaNode& b, DecisionC
   return Relation::Subset;
 }
 
-bool has_min_length(const SchemaNode& node) noexcept {
-  for (const SchemaNode* n = &node; n->is(NodeKind::Refinement); n = n->base().get())
-    for (const ir::Constraint& c : n->constraints())
-      if (c.kind() == ConstraintKind::MinLen && c.word() != 0) return true;
-  return false;
-}
-
 // The kinds outside a single builtin kind, as a mask.
 ir::KindMask outside_kind(SlotKind k) noexcept {
   switch (k) {
@@ -345,7 +338,8 @@ Relation default_rule(const SchemaNode& a, const SchemaNode& b, DecisionContext&
 
 Relation kind_refutation(const SchemaNode& a, const SchemaNode& b, DecisionContext& ctx, AssumedPairs& assumed) {
   // 1: a admits the empty container.
-  if (has_min_length(b) && (a.is(NodeKind::Sequence) || a.is(NodeKind::Collection)) && ir::element_schema(a))
+  if (ir::carries_positive_min_len(b) && (a.is(NodeKind::Sequence) || a.is(NodeKind::Collection)) &&
+      ir::element_schema(a))
     return Relation::NotSubset;
   // 2
   const ir::KindMaskResult ma = ir::kind_mask(a);
@@ -373,7 +367,7 @@ Relation kind_refutation(const SchemaNode& a, const SchemaNode& b, DecisionConte
     }
   }
   // 4
-  if (ir::nodes_disjoint(a, b, ctx.oracle)) return Relation::NotSubset;
+  if (ir::nodes_disjoint(a, b, ctx.lists)) return Relation::NotSubset;
   // 5
   switch (ctx.oracle.decide_subset(a, b)) {
     case OracleAnswer::Yes: return Relation::Subset;

@@ -83,6 +83,24 @@ bool ListFacts::run_indices_rise(const NodeList& list) {
            : indices_rise(list, scan_literal_run(list));
 }
 
+std::span<const ListFacts::Stretch> ListFacts::literal_stretches(const NodeList& list) {
+  Entry* e = entry(list);
+  if (!e) return {};
+  if (!e->stretches) {
+    const LiteralRun run = literal_run(list);
+    std::vector<Stretch> stretches;
+    for (size_t i = run.begin; i < run.end; ++i) {
+      const bool known = node_slot_kind(list[i], oracle_) != SlotKind::Unknown;
+      if (known && !stretches.empty() && stretches.back().known)
+        ++stretches.back().end;
+      else
+        stretches.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(i + 1), known});
+    }
+    e->stretches = std::move(stretches);
+  }
+  return *e->stretches;
+}
+
 bool ListFacts::contains(const NodeList& list, const SchemaNode& node) {
   Entry* e = entry(list);
   if (!e) {

@@ -77,6 +77,16 @@ class ListFacts {
   // binary search finds one.
   bool run_indices_rise(const NodeList& list);
 
+  // The literal run of a long list cut into stretches, in order: each
+  // longest stretch of Literals of a known slot kind, and each Literal of
+  // none on its own (known false). Empty for a short list.
+  struct Stretch {
+    uint32_t begin = 0;
+    uint32_t end = 0;
+    bool known = false;
+  };
+  std::span<const Stretch> literal_stretches(const NodeList& list);
+
   // Whether some member is node_eq to `node`. A long list is searched in
   // canonical order (node_cmp, which is 0 exactly where node_eq holds): the
   // list itself when it is in that order, else its positions sorted once.
@@ -121,6 +131,7 @@ class ListFacts {
     std::optional<LiteralRun> run;
     std::optional<bool> rise;
     std::optional<bool> in_order;
+    std::optional<std::vector<Stretch>> stretches;
     std::vector<uint32_t> order;  // positions by node_cmp, when not in order
     std::optional<KindMask> kinds;
     bool grouped = false;

@@ -67,13 +67,13 @@ bool bool_and_int(SlotKind x, SlotKind y) noexcept {
 // being no Union, where the steps give each member of a group one answer:
 // a Literal's hangs on its slot kind alone, unless `other` is a Literal
 // too, when one question about the whole run of Literals answers (unless
-// step 2 asked it: `asked`); an Inert member's hangs on `other` alone; a
-// Kinded member's on its kind, unless `other` has that kind, when only
-// step 7 can part them: their element schemas, asked as one list in turn;
-// an Instance's on its class against other's kind. What is still left,
-// Open members and a run of Literals the oracle did not settle, is asked
-// member by member, a step each (ListFacts::spend); out of steps, the
-// answer claims nothing.
+// step 2 asked it: `asked`), or else one about each stretch of them of
+// known kinds; an Inert member's hangs on `other` alone; a Kinded member's
+// on its kind, unless `other` has that kind, when only step 7 can part
+// them: their element schemas, asked as one list in turn; an Instance's on
+// its class against other's kind. What is still left, Open members and
+// Literals the oracle did not settle, is asked member by member, a step
+// each (ListFacts::spend); out of steps, the answer claims nothing.
 bool members_disjoint(const NodeList& ms, const SchemaNode& other, bool on_left, bool asked, ListFacts& facts,
                       int depth) {
   if (ms.empty()) return false;
@@ -89,15 +89,27 @@ bool members_disjoint(const NodeList& ms, const SchemaNode& other, bool on_left,
   }
   Oracle& oracle = facts.oracle();
   const SlotKind ko = node_slot_kind(other, oracle);
-  OracleAnswer run = OracleAnswer::Undecided;
-  if (other.is(NodeKind::Literal) && !asked) {
-    const ListFacts::LiteralRun r = facts.literal_run(ms);
-    if (r.alone && r.end > r.begin) {
-      const LiteralMembers mine(ms, r.begin, r.end);
-      const LiteralMembers its(other.number());
-      run = on_left ? oracle.constants_disjoint(mine, its) : oracle.constants_disjoint(its, mine);
-      if (run == OracleAnswer::No) return false;
+  auto constants_disjoint = [&](size_t begin, size_t end) {
+    const LiteralMembers mine(ms, begin, end);
+    const LiteralMembers its(other.number());
+    return on_left ? oracle.constants_disjoint(mine, its) : oracle.constants_disjoint(its, mine);
+  };
+  // Against a Literal: the run at once; when the oracle cannot answer for
+  // it, each stretch of known kinds at once and the others one by one.
+  bool literals_disjoint = false;
+  const ListFacts::LiteralRun r = facts.literal_run(ms);
+  if (other.is(NodeKind::Literal) && r.alone && r.end > r.begin) {
+    OracleAnswer run = asked ? OracleAnswer::Undecided : constants_disjoint(r.begin, r.end);
+    if (run == OracleAnswer::No) return false;
+    for (const ListFacts::Stretch& s : facts.literal_stretches(ms)) {
+      if (run == OracleAnswer::Yes) break;
+      const OracleAnswer stretch = s.known ? constants_disjoint(s.begin, s.end) : OracleAnswer::Undecided;
+      if (stretch == OracleAnswer::No) return false;
+      if (stretch == OracleAnswer::Undecided)
+        for (uint32_t p = s.begin; p < s.end; ++p)
+          if (!facts.spend() || !one(p)) return false;
     }
+    literals_disjoint = true;
   }
   auto same_kind = [&](const ListFacts::Group& group) {
     const SchemaNode* its = element_schema(other);
@@ -109,7 +121,8 @@ bool members_disjoint(const NodeList& ms, const SchemaNode& other, bool on_left,
     const std::span<const uint32_t> positions = g.positions.subspan(group.begin, group.end - group.begin);
     switch (group.role.role) {
       case DisjointRole::Literal:
-        if (run == OracleAnswer::Yes || !other.is(NodeKind::Literal)) break;
+        if (literals_disjoint) continue;
+        if (!other.is(NodeKind::Literal)) break;
         for (uint32_t p : positions)
           if (!facts.spend() || !one(p)) return false;
         continue;

@@ -22,8 +22,28 @@ using ir::NodeList;
 
 constexpr size_t kEveryList = std::numeric_limits<size_t>::max();
 
+// Constant 12 has no key, as an object whose class defines __eq__: the
+// questions about sets of constants holding it are not answered, while the
+// one about the pair of it and another constant is (they differ).
+class KeylessOracle : public FakeOracle {
+ public:
+  static constexpr uint64_t kKeyless = 12;
+  OracleAnswer constants_disjoint(const ir::LiteralMembers& a, const ir::LiteralMembers& b) override {
+    for (uint64_t i : a)
+      for (uint64_t j : b) {
+        OracleAnswer d = i == kKeyless || j == kKeyless ? OracleAnswer::Undecided : constants_distinct(i, j);
+        if (d != OracleAnswer::Yes) return d;
+      }
+    return OracleAnswer::Yes;
+  }
+  OracleAnswer constants_distinct(uint64_t i, uint64_t j) override {
+    if ((i == kKeyless) != (j == kKeyless)) return OracleAnswer::Yes;
+    return FakeOracle::constants_distinct(i, j);
+  }
+};
+
 // Pool: 0-4 -> 0..4, 5 -> True, 6 -> False, 7 -> 1.0, 8 -> NaN, 9 -> "a",
-// 10 -> "b", 11 and 12 -> objects the oracle knows nothing of, 13 -> 1 and
+// 10 -> "b", 11 and 12 -> objects of no known kind (12 keyless), 13 -> 1 and
 // 14 -> "a" again (equal to 1 and 9 at other indices). Class 20 is based on
 // int, 22 on str (as far as asked); 21 and 23 are unknown.
 class GroupedListsTest : public ::testing::Test {
@@ -81,7 +101,8 @@ class GroupedListsTest : public ::testing::Test {
 
   // Pools of a few kinds each, so that lists of many members drawn from one
   // meet every answer and not only the one some member forces: Kinded lists
-  // with and without elements held; Instances beside kinds; Inert and Open
+  // with and without elements held; Instances beside kinds; Literals (the
+  // keyless one among them); Inert and Open
   // members; and members no two of which are disjoint, so that a search for
   // a disjoint pair must look at them all.
   std::vector<std::vector<SchemaNode>> pools() {
@@ -91,6 +112,7 @@ class GroupedListsTest : public ::testing::Test {
              Refine(ListOf(Lit(9)), {one}), Refine(ListOf(U({Lit(2), Lit(3)})), {one}), Refine(ListOf(Lit(13)), {one}),
              Refine(ListOf(Lit(0)), {one})},
             {Inst(20), Inst(21), Inst(22), Inst(23), IntN(), StrN(), Lit(1), Lit(9), Lit(5), ListOf(IntN())},
+            {Lit(0), Lit(2), Lit(5), Lit(7), Lit(9), Lit(11), Lit(12), Lit(13), Lit(14)},
             {Not(IntN()), Not(Lit(0)), Obj({}), Ref(0), Any(), Nothing(), RawUnion({Nothing(), Nothing()}), Inst(21),
              RawUnion({Lit(0), StrN()})},
             {ListOf(Lit(0)), ListOf(IntN()), Refine(ListOf(IntN()), {one}), Refine(ListOf(U({Lit(0), Lit(1)})), {one}),
@@ -112,7 +134,7 @@ class GroupedListsTest : public ::testing::Test {
     return members;
   }
 
-  FakeOracle oracle;
+  KeylessOracle oracle;
 };
 
 TEST_F(GroupedListsTest, UnionAgainstANodeAgreesWithEachMemberAsked) {

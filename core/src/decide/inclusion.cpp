@@ -202,7 +202,7 @@ Relation refutation_step(const SchemaNode& a, DecisionContext& ctx) {
 Relation emptiness_fallback(const SchemaNode& a, const SchemaNode& b, DecisionContext& ctx) {
   if (emptiness_with_fresh_stack(a, ctx).emptiness() == Emptiness::Empty) return Relation::Subset;
   if (!b.is(NodeKind::Union)) {
-    KindMaskResult m = ir::kind_mask(b);
+    KindMaskResult m = ctx.lists.kind_mask(b);
     return !m.unknown && m.mask == ir::kAllKinds ? Relation::Subset : Relation::Undecided;
   }
   return ctx.lists.known_kinds(b.members()) == ir::kAllKinds ? Relation::Subset : Relation::Undecided;
@@ -224,8 +224,8 @@ Relation decide_inclusion(const SchemaNode& a, const SchemaNode& b, DecisionCont
   DecisionDepth depth(ctx);
   if (!depth.entered()) return Relation::Undecided;
   // 3
-  const KindMaskResult ma = ir::kind_mask(a);
-  const KindMaskResult mb = ir::kind_mask(b);
+  const KindMaskResult ma = ctx.lists.kind_mask(a);
+  const KindMaskResult mb = ctx.lists.kind_mask(b);
   if (!ma.unknown && !mb.unknown) return (ma.mask & ~mb.mask) == 0 ? Relation::Subset : refutation_step(a, ctx);
   // 4
   if (ir::node_eq(a, b)) return Relation::Subset;

@@ -342,7 +342,7 @@ Relation kind_refutation(const SchemaNode& a, const SchemaNode& b, DecisionConte
       ir::element_schema(a))
     return Relation::NotSubset;
   // 2
-  const ir::KindMaskResult ma = ir::kind_mask(a);
+  const ir::KindMaskResult ma = ctx.lists.kind_mask(a);
   if (!ma.unknown) {
     SlotKind kb = ir::node_slot_kind(b, ctx.oracle);
     if (kb != SlotKind::Unknown && (ma.mask & outside_kind(kb)) != 0) return Relation::NotSubset;

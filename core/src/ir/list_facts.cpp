@@ -135,6 +135,13 @@ KindMask ListFacts::known_kinds(const NodeList& list) {
   return e ? remembered(e->kinds, [&] { return scan_known_kinds(list); }) : scan_known_kinds(list);
 }
 
+KindMaskResult ListFacts::kind_mask(const SchemaNode& node) {
+  const bool join = node.is(NodeKind::Union);
+  Entry* e = join || node.is(NodeKind::Intersection) ? entry(node.members()) : nullptr;
+  if (!e) return ir::kind_mask(node);
+  return remembered(join ? e->union_mask : e->intersection_mask, [&] { return ir::kind_mask(node); });
+}
+
 void ListFacts::learn_grouping(Entry& e) {
   const NodeList& list = e.list;
   std::vector<uint32_t> keys(list.size());

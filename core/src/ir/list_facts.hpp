@@ -95,6 +95,9 @@ class ListFacts {
   // The kind masks of the members whose mask is known (kind_mask), joined.
   KindMask known_kinds(const NodeList& list);
 
+  // kind_mask(node), remembered for a Union or Intersection of a long list.
+  KindMaskResult kind_mask(const SchemaNode& node);
+
   // The members of a long list grouped by their part in nodes_disjoint:
   // one group per role and kind, the groups in that order, the positions
   // of a group's members in list order. Empty for a short list, whose
@@ -134,6 +137,8 @@ class ListFacts {
     std::optional<std::vector<Stretch>> stretches;
     std::vector<uint32_t> order;  // positions by node_cmp, when not in order
     std::optional<KindMask> kinds;
+    std::optional<KindMaskResult> union_mask;
+    std::optional<KindMaskResult> intersection_mask;
     bool grouped = false;
     std::vector<Group> groups;
     std::vector<uint32_t> positions;

@@ -9,6 +9,7 @@ question whose time passes a minute is not asked at larger n.
     PYTHONPATH=python .venv/bin/python bench/bench_relation_growth.py [--quick]
 """
 
+import itertools
 import sys
 from typing import Annotated, Literal
 
@@ -21,6 +22,7 @@ from tessolin import Validator, complement, intersection, union
 LITERALS = 99000  # members of one literal union under the node limit
 PAIRS = 49000  # members of two nodes each
 QUADS = 24500  # members of four nodes each
+KIND_COMBINATIONS = 6250  # members of about sixteen nodes each
 
 
 def literals(values):
@@ -92,6 +94,32 @@ def records_in_records_and_dict(n):
     return lambda: a.relation_to(b)
 
 
+def kind_combinations(n):
+    """n unions of builtin kinds, each a distinct node: complements of
+    intersections of three plain unions."""
+    plain = [int, str, bytes, float, type(None), bool]
+    unions = [union(*c) for r in (2, 3) for c in itertools.combinations(plain, r)]
+    triples = itertools.islice(itertools.product(unions, repeat=3), n)
+    return [complement(intersection(complement(x), complement(intersection(y, complement(z))))) for x, y, z in triples]
+
+
+def ints_in_kind_combinations(n):
+    a, b = Validator(ints(n)), union(*kind_combinations(n))
+    return lambda: a.relation_to(b)
+
+
+def bounded_set_in_lists_or_str(n):
+    a = Validator(Annotated[set[ints(n)], at.MinLen(2)])
+    b = union(*lists(n), str)
+    return lambda: a.relation_to(b)
+
+
+def bounds_in_bounds_shifted(n):
+    a = Validator(Annotated[int, *[at.Ge(i) for i in range(n)]])
+    b = Annotated[int, *[at.Ge(i) for i in range(1, n + 1)]]
+    return lambda: a.relation_to(b)
+
+
 QUESTIONS = [
     ("Literal[n ints] vs complement(Literal[n strs])", LITERALS, ints_in_complement_of_strs),
     ("Literal[n ints] vs union(Literal[n strs], int)", LITERALS, ints_in_strs_or_int),
@@ -103,6 +131,9 @@ QUESTIONS = [
     ("intersection(n list[Literal[i]]).is_empty()", PAIRS, lists_meet_empty),
     ("intersection(n open records).is_empty()", QUADS, open_records_meet_empty),
     ("union(n records) vs the same plus dict[str, str]", QUADS, records_in_records_and_dict),
+    ("Literal[n ints] vs union(n kind combinations)", KIND_COMBINATIONS, ints_in_kind_combinations),
+    ("set[Literal[n ints]] of 2 or more vs union(n lists, str)", PAIRS, bounded_set_in_lists_or_str),
+    ("Annotated[int, n Ge bounds] vs the bounds shifted by one", LITERALS, bounds_in_bounds_shifted),
 ]
 
 

@@ -3,10 +3,11 @@
 // union b while each member of a is decided against it); learning the fact
 // by a scan on every ask would make the question quadratic in the members.
 //
-// Lists shorter than kLongList are scanned on every ask instead of kept. A
-// kept entry holds its list, so the address it is found by cannot pass to
-// another list while the entry lives. The facts that ask the oracle are its
-// answers for one question: an instance serves one question, on one thread.
+// Lists shorter than the long-list size (kLongList unless told otherwise)
+// are scanned on every ask instead of kept. A kept entry holds its list, so
+// the address it is found by cannot pass to another list while the entry
+// lives. The facts that ask the oracle are its answers for one question: an
+// instance serves one question, on one thread.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +30,7 @@ namespace tessolin::ir {
 enum class DisjointRole : uint8_t {
   Literal,   // its constant; kind is the constant's slot kind, maybe Unknown
   Kinded,    // no Literal, of a known slot kind: the kind decides, and against
-             // the same kind (or bool against int) the node itself
+             // the same kind its element schema
   Instance,  // its class against the other node's kind
   Inert,     // of no known kind, no Literal, Instance, Union or Nothing:
              // disjoint from Nothing only

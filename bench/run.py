@@ -9,7 +9,7 @@ import sys
 
 HERE = pathlib.Path(__file__).parent
 BENCHES = ["bench_roads.py", "bench_validate.py", "bench_json.py", "bench_patterns.py", "bench_relations.py",
-           "bench_gathering.py"]
+           "bench_gathering.py", "bench_relation_growth.py"]
 
 
 def main():

@@ -253,6 +253,140 @@ def test_is_empty(schema, expected):
     assert Validator(schema).is_empty() is expected
 
 
+# ---- long member lists: one list asked about again and again (once per
+# member of the other side) answers as a short list would
+
+
+LONG = 2000
+
+
+def _literals(values):
+    return Literal.__getitem__(tuple(values))
+
+
+def _ints(n, start=0):
+    return _literals(range(start, start + n))
+
+
+def _strs(n):
+    return _literals(map(str, range(n)))
+
+
+def _lists(n):
+    return [list[Literal[i]] for i in range(n)]
+
+
+def _non_empty_lists(start, n):
+    return [Annotated[list[Literal[i]], at.MinLen(1)] for i in range(start, start + n)]
+
+
+class _EqualByClass:
+    # Equality of its own, so it has no key the constants are looked up by.
+    def __eq__(self, other):
+        return isinstance(other, _EqualByClass)
+
+    __hash__ = object.__hash__
+
+
+def _huge():
+    # A fresh int past 64 bits each call.
+    return int("1" + "0" * 30)
+
+
+_KEYLESS = _EqualByClass()
+NAN = float("nan")
+_OBJECTS = [Unrelated() for _ in range(40)]
+_INT_BASED = [type(f"IntBased{i}", (int,), {}) for i in range(200)]
+
+
+def _records(n):
+    return [{f"k{i}": int} for i in range(n)]
+
+
+LONG_INCLUSION = [
+    # literal runs against literals, kinds and complements
+    pytest.param(lambda: (_ints(LONG), complement(_strs(LONG))), SUBSET, MAYBE_NOT, id="ints-outside-strs"),
+    pytest.param(lambda: (_ints(LONG), union(_strs(LONG), int)), SUBSET, NOT_SUBSET, id="ints-in-strs-or-int"),
+    pytest.param(lambda: (_ints(LONG), complement(union(_strs(LONG), bytes))), SUBSET, MAYBE_NOT,
+                 id="ints-outside-strs-and-bytes"),
+    pytest.param(lambda: (_ints(LONG), complement(_ints(LONG, LONG - 1))), NOT_SUBSET, MAYBE_NOT,
+                 id="ints-outside-ints-sharing-one"),
+    pytest.param(lambda: (_literals([True, *range(2, LONG)]), complement(_literals([1, *map(str, range(LONG))]))),
+                 SUBSET, MAYBE_NOT, id="True-is-not-1"),
+    pytest.param(lambda: (_ints(LONG), complement(_literals([1, *map(str, range(LONG))]))), NOT_SUBSET, MAYBE_NOT,
+                 id="1-is-1"),
+    pytest.param(lambda: (_ints(LONG), union(bool, _strs(LONG))), NOT_SUBSET, NOT_SUBSET, id="ints-not-bools"),
+    pytest.param(lambda: (_literals([1.0, 2.5, *map(float, range(2, LONG))]), complement(_ints(LONG))), SUBSET,
+                 MAYBE_NOT, id="floats-are-not-ints"),
+    pytest.param(lambda: (_literals([1.0, *map(float, range(2, LONG))]), _ints(LONG)), NOT_SUBSET, NOT_SUBSET,
+                 id="floats-not-in-ints"),
+    pytest.param(lambda: (_literals([float("nan"), *range(LONG - 1)]), _ints(LONG)), SUBSET, NOT_SUBSET,
+                 id="nan-admits-nothing"),
+    pytest.param(lambda: (_ints(LONG), _literals([float("nan"), *range(LONG)])), SUBSET, SUBSET, id="nan-beside"),
+    pytest.param(lambda: (_literals([NAN, *range(LONG)]), complement(_literals([NAN, *map(str, range(LONG))]))), SUBSET,
+                 MAYBE_NOT, id="nan-outside-nan"),
+    # a constant without a key among them: before, after and between
+    pytest.param(lambda: (_literals([_KEYLESS, *range(LONG)]), complement(_strs(LONG))), SUBSET, MAYBE_NOT,
+                 id="keyless-left"),
+    pytest.param(lambda: (_ints(LONG), complement(_literals([_KEYLESS, *map(str, range(LONG))]))), SUBSET, MAYBE_NOT,
+                 id="keyless-right"),
+    pytest.param(lambda: (_ints(LONG), _literals([_KEYLESS, *range(LONG)])), SUBSET, MAYBE_NOT, id="keyless-beside"),
+    pytest.param(lambda: (_ints(LONG), complement(_literals([_KEYLESS, 5, *range(LONG, 2 * LONG)]))), NOT_SUBSET,
+                 MAYBE_NOT, id="keyless-then-shared"),
+    pytest.param(lambda: (_ints(LONG), complement(_literals([*range(LONG, 2 * LONG), 5, _KEYLESS]))), NOT_SUBSET,
+                 MAYBE_NOT, id="shared-then-keyless"),
+    pytest.param(lambda: (_ints(LONG), complement(_literals([_KEYLESS, *range(LONG, 2 * LONG)]))), SUBSET, MAYBE_NOT,
+                 id="keyless-then-others"),
+    # Past 64 bits an int is pooled by identity: two equal ones, two slots.
+    pytest.param(lambda: (_literals([_huge(), *range(LONG)]),
+                          complement(_literals([_KEYLESS, _huge(), *range(-LONG, 0)]))),
+                 NOT_SUBSET, MAYBE_NOT, id="keyless-then-equal-in-another-slot"),
+    pytest.param(lambda: (_literals(_OBJECTS[:20]), complement(_literals(_OBJECTS[20:]))), SUBSET, MAYBE_NOT,
+                 id="objects-outside-objects"),
+    pytest.param(lambda: (_literals(_OBJECTS[:20]), _literals(_OBJECTS)), SUBSET, NOT_SUBSET, id="objects-in-objects"),
+    # lists, records and classes
+    pytest.param(lambda: (union(*_lists(LONG)), union(*_lists(LONG + 1))), SUBSET, MAYBE_NOT, id="lists-plus-one"),
+    pytest.param(lambda: (union(*_lists(LONG)), complement(union(*[tuple[Literal[i], ...] for i in range(LONG)]))),
+                 SUBSET, MAYBE_NOT, id="lists-outside-tuples"),
+    pytest.param(lambda: (union(*_lists(LONG)), complement(union(*_non_empty_lists(-LONG, LONG)))), SUBSET, MAYBE_NOT,
+                 id="lists-outside-non-empty-lists"),
+    pytest.param(lambda: (union(*_lists(LONG)), complement(union(*_non_empty_lists(-1, LONG)))), MAYBE_NOT, MAYBE_NOT,
+                 id="lists-meeting-non-empty-lists"),
+    pytest.param(lambda: (_strs(LONG), complement(union(*_INT_BASED))), SUBSET, MAYBE_NOT, id="strs-outside-int-based"),
+    pytest.param(lambda: (_ints(LONG), complement(union(*_INT_BASED))), MAYBE_SUBSET, MAYBE_NOT,
+                 id="ints-outside-int-based"),
+    pytest.param(lambda: (union(*_records(LONG)), union(*_records(LONG), dict[str, str])), SUBSET, MAYBE_NOT,
+                 id="records-plus-dict"),
+    pytest.param(lambda: (_ints(LONG), union(*[Literal[i] for i in reversed(range(LONG))])), SUBSET, SUBSET,
+                 id="ints-built-backwards"),
+]
+
+
+@pytest.mark.parametrize("make, forward, backward", LONG_INCLUSION)
+def test_long_member_lists_both_ways(make, forward, backward):
+    a, b = make()
+    check_answer(a, b, forward)
+    check_answer(b, a, backward)
+
+
+@pytest.mark.parametrize(
+    "make, expected",
+    [
+        pytest.param(lambda: [complement(Literal[str(i)]) for i in range(LONG)], False, id="complements"),
+        pytest.param(lambda: [*[complement(Literal[str(i)]) for i in range(LONG)], Literal["7"]], True,
+                     id="complements-and-one-of-theirs"),
+        pytest.param(lambda: _lists(LONG), False, id="lists"),
+        pytest.param(lambda: [*_lists(LONG), tuple[int, ...]], True, id="lists-and-a-tuple"),
+        pytest.param(lambda: _non_empty_lists(0, LONG), True, id="non-empty-lists"),
+        pytest.param(lambda: [{f"k{i}": int, str: int} for i in range(LONG)], False, id="open-records"),
+        pytest.param(lambda: [*_INT_BASED, str], True, id="int-based-and-str"),
+        pytest.param(lambda: [union(Literal[i], None) for i in range(LONG)], False, id="unions-with-None"),
+    ],
+)
+def test_long_intersections_is_empty(make, expected):
+    assert intersection(*make()).is_empty() is expected
+
+
 def test_relation_to_returns_a_fresh_str():
     answer = Validator(bool).relation_to(int)
     assert type(answer) is str and answer == SUBSET
@@ -411,6 +545,9 @@ USER_CALL_SITES = [
     ("__eq__", Literal[_Bound(4)], Literal[_Bound(5)], (*RELATIONS[:3], "=="), {"==": False}),
     # Distinct tokens: proved disjoint without the hashes too.
     ("__hash__", Literal[_Token()], Literal[_Token()], RELATIONS, {"relation_to": NOT_SUBSET, "is_empty": True}),
+    # Runs long enough for their constants' keys to be kept for the question.
+    ("__hash__", Literal.__getitem__(tuple(_Token() for _ in range(20))),
+     Literal.__getitem__(tuple(_Token() for _ in range(20))), RELATIONS, {"relation_to": NOT_SUBSET, "is_empty": True}),
 ]
 
 

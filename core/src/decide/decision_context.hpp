@@ -1,11 +1,13 @@
 // What every schema-level decision of one query shares: the oracle, the
-// schema's definitions, the step budget and the nesting depth.
+// schema's definitions, the step budget, the nesting depth and the facts
+// learnt of long member lists.
 #pragma once
 
 #include <cstdint>
 
 #include "decide/work_budget.hpp"
 #include "ir/definitions.hpp"
+#include "ir/list_facts.hpp"
 #include "ir/oracle.hpp"
 #include "limits/limits.hpp"
 
@@ -18,12 +20,13 @@ inline constexpr uint32_t kMaxDecisionDepth = limits::kMaxDecisionDepth;
 
 struct DecisionContext {
   DecisionContext(ir::Oracle& o, ir::DefinitionsView defs, WorkBudget& b) noexcept
-      : oracle(o), definitions(defs), budget(b) {}
+      : oracle(o), definitions(defs), budget(b), lists(o, [&b] { return b.spend(); }) {}
 
   ir::Oracle& oracle;
   ir::DefinitionsView definitions;
   WorkBudget& budget;
   uint32_t depth = 0;
+  ir::ListFacts lists;
 };
 
 // One level of decision nesting for the scope; entered() is false past the

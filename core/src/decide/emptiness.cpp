@@ -5,6 +5,7 @@
 
 #include "ir/constructors.hpp"
 #include "ir/node_order.hpp"
+#include "ir/value_kinds.hpp"
 
 namespace tessolin::decide {
 
@@ -63,14 +64,17 @@ bool records_contradict(const SchemaNode& node, DecisionContext& ctx, ExpansionS
     const ir::RecordField* field;
   };
   std::vector<Entry> entries;
-  std::vector<size_t> records;  // member positions
+  size_t records = 0;
+  size_t closed = 0;  // records without clauses: they admit no other key
   const ir::NodeList& members = node.members();
+  auto is_closed = [&](size_t i) { return members[i].clauses().empty(); };
   for (size_t i = 0; i < members.size(); ++i) {
     if (!members[i].is(NodeKind::Record)) continue;
-    records.push_back(i);
+    ++records;
+    if (is_closed(i)) ++closed;
     for (const ir::RecordField& f : members[i].fields()) entries.push_back({f.name.view(), i, &f});
   }
-  if (records.size() < 2) return false;
+  if (records < 2) return false;
   std::stable_sort(entries.begin(), entries.end(),
                    [](const Entry& a, const Entry& b) { return ir::name_cmp(a.name, b.name) < 0; });
   std::vector<SchemaNode> schemas;
@@ -88,12 +92,12 @@ bool records_contradict(const SchemaNode& node, DecisionContext& ctx, ExpansionS
         // of a recursive record at every level.
         if (structural_emptiness(meet, ctx, stack).emptiness() == Emptiness::Empty) return true;
       }
-      for (size_t r : records) {
-        if (!members[r].clauses().empty()) continue;  // open: admits the key
-        bool declares = false;
-        for (size_t k = begin; k < end && !declares; ++k) declares = entries[k].member == r;
-        if (!declares) return true;
-      }
+      // Some closed record does not declare the name. A name's entries keep
+      // member order, so the closed records declaring it are counted once each.
+      size_t declaring = 0;
+      for (size_t k = begin; k < end; ++k)
+        if (is_closed(entries[k].member) && (k == begin || entries[k - 1].member != entries[k].member)) ++declaring;
+      if (declaring < closed) return true;
     }
     begin = end;
   }
@@ -124,21 +128,11 @@ EmptinessReport intersection_emptiness(const SchemaNode& node, DecisionContext& 
   if (some_empty) return answer(Emptiness::Empty);
   if (!inexact && mask == 0) return EmptinessReport::exact(0);
   // 4: a closed X beside its complement.
-  for (const SchemaNode& m : members) {
-    if (!m.is(NodeKind::Complement) || !m.inner()) continue;
-    const SchemaNode& x = *m.inner();
-    bool present = false;
-    for (const SchemaNode& other : members)
-      if (ir::node_eq(other, x)) {
-        present = true;
-        break;
-      }
-    if (present && ir::node_is_closed(x, ctx.oracle, {})) return answer(Emptiness::Empty);
-  }
-  // 5
-  for (size_t i = 0; i < members.size(); ++i)
-    for (size_t j = i + 1; j < members.size(); ++j)
-      if (ir::nodes_disjoint(members[i], members[j], ctx.oracle)) return answer(Emptiness::Empty);
+  if (ir::has_complementary_pair(members.span(), ctx.oracle, {})) return answer(Emptiness::Empty);
+  // 5: two members without a common value; the pairs of a long list that
+  // no grouping answers each take a step, and a spent budget leaves it open.
+  const OracleAnswer apart = ir::some_pair_disjoint(members, ctx.lists);
+  if (apart == OracleAnswer::Yes) return answer(Emptiness::Empty);
   // 6, 7: constraints of the refinement members together.
   bool has_min = false, has_max = false;
   uint64_t largest_min = 0, smallest_max = UINT64_MAX;
@@ -173,6 +167,7 @@ EmptinessReport intersection_emptiness(const SchemaNode& node, DecisionContext& 
   // 8
   if (records_contradict(node, ctx, stack)) return answer(Emptiness::Empty);
   // 9
+  if (apart == OracleAnswer::Undecided) return undecided();
   if (members.size() == 2 && members[0].is(NodeKind::Instance) && members[1].is(NodeKind::Object))
     return answer(running);
   return answer(inexact ? Emptiness::Undecided : Emptiness::Inhabited);

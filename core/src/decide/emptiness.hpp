@@ -82,6 +82,9 @@ struct ValueCountRange {
   uint64_t at_most = kUnbounded;
 };
 
-ValueCountRange value_count_range(const ir::SchemaNode& node, ir::Oracle& oracle);
+// With a budget each union member counted takes a step, since a decision
+// may count one node's members again and again; out of steps, the range
+// claims nothing.
+ValueCountRange value_count_range(const ir::SchemaNode& node, ir::Oracle& oracle, WorkBudget* budget = nullptr);
 
 }  // namespace tessolin::decide

@@ -6,6 +6,7 @@
 
 #include "ir/constructors.hpp"
 #include "ir/intern.hpp"
+#include "ir/list_facts.hpp"
 #include "ir/node_order.hpp"
 #include "ir/value_kinds.hpp"
 
@@ -52,36 +53,43 @@ bool inhabited_on_sight(const SchemaNode& node, int depth) noexcept {
 
 // The literal set of a node: a Literal, or a Union of Literals with
 // strictly increasing pool indices.
-std::optional<ir::LiteralMembers> literal_set(const SchemaNode& node) {
-  std::optional<ir::LiteralMembers> members = ir::literal_members(node);
-  if (!members || members->single()) return members;
-  std::span<const uint64_t> idx = members->indices();
-  for (size_t i = 1; i < idx.size(); ++i)
-    if (idx[i - 1] >= idx[i]) return std::nullopt;
-  return members;
+std::optional<ir::LiteralMembers> literal_set(const SchemaNode& node, ir::ListFacts& lists) {
+  std::optional<ir::LiteralMembers> members = ir::literal_members(node, lists);
+  if (!members || members->single() || lists.run_indices_rise(node.members())) return members;
+  return std::nullopt;
+}
+
+// Whether the rising indices hold x.
+bool holds(const ir::LiteralMembers& rising, uint64_t x) {
+  size_t low = 0, high = rising.size();
+  while (low < high) {
+    const size_t mid = low + (high - low) / 2;
+    if (rising[mid] < x)
+      low = mid + 1;
+    else
+      high = mid;
+  }
+  return low < rising.size() && rising[low] == x;
 }
 
 // Test 6. No value means the test leaves the question to the next one.
 std::optional<Relation> literal_sets(const SchemaNode& a, const SchemaNode& b, DecisionContext& ctx) {
   if (!(a.is(NodeKind::Literal) || a.is(NodeKind::Union)) || !(b.is(NodeKind::Literal) || b.is(NodeKind::Union)))
     return std::nullopt;
-  std::optional<ir::LiteralMembers> la = literal_set(a);
+  std::optional<ir::LiteralMembers> la = literal_set(a, ctx.lists);
   if (!la) return std::nullopt;
-  std::optional<ir::LiteralMembers> lb = literal_set(b);
+  std::optional<ir::LiteralMembers> lb = literal_set(b, ctx.lists);
   if (!lb) return std::nullopt;
-  std::span<const uint64_t> ib = lb->indices();
   bool all_found = true;
-  for (uint64_t x : la->indices()) {
-    bool found = ib.size() == 1 ? ib[0] == x : std::binary_search(ib.begin(), ib.end(), x);
-    if (found) continue;
+  for (uint64_t x : *la) {
+    if (holds(*lb, x)) continue;
     OracleAnswer self = ctx.oracle.constants_distinct(x, x);
     if (self == OracleAnswer::Yes) continue;  // unequal to itself: admits no value
     if (self == OracleAnswer::Undecided) {
       all_found = false;
       continue;
     }
-    const uint64_t one[1] = {x};
-    if (ctx.oracle.constants_disjoint(one, ib) == OracleAnswer::Yes) return refutation_step(a, ctx);
+    if (ctx.oracle.constants_disjoint(ir::LiteralMembers(x), *lb) == OracleAnswer::Yes) return refutation_step(a, ctx);
     return std::nullopt;
   }
   if (all_found) return Relation::Subset;
@@ -120,15 +128,14 @@ Relation intersection_on_left(const SchemaNode& a, const SchemaNode& b, Decision
 }
 
 bool counts_disjoint(int mode, const SchemaNode& a, const SchemaNode& m, DecisionContext& ctx) {
-  return mode == 0 ? ir::nodes_disjoint(a, m, ctx.oracle) : proved_disjoint(a, m, ctx);
+  return mode == 0 ? ir::nodes_disjoint(a, m, ctx.lists) : proved_disjoint(a, m, ctx);
 }
 
 // Test 11: b a Union, a neither a Union nor an Intersection.
 Relation union_procedure(const SchemaNode& a, const SchemaNode& b, DecisionContext& ctx, AssumedPairs& assumed) {
   const ir::NodeList& members = b.members();
   // 1
-  for (const SchemaNode& m : members)
-    if (ir::node_eq(m, a)) return Relation::Subset;
+  if (ctx.lists.contains(members, a)) return Relation::Subset;
   // 2
   bool some_refuted = false;
   for (const SchemaNode& m : members) {
@@ -195,17 +202,10 @@ Relation refutation_step(const SchemaNode& a, DecisionContext& ctx) {
 Relation emptiness_fallback(const SchemaNode& a, const SchemaNode& b, DecisionContext& ctx) {
   if (emptiness_with_fresh_stack(a, ctx).emptiness() == Emptiness::Empty) return Relation::Subset;
   if (!b.is(NodeKind::Union)) {
-    KindMaskResult m = ir::kind_mask(b);
+    KindMaskResult m = ctx.lists.kind_mask(b);
     return !m.unknown && m.mask == ir::kAllKinds ? Relation::Subset : Relation::Undecided;
   }
-  ir::KindMask all = 0;
-  for (const SchemaNode& m : b.members()) {
-    KindMaskResult r = ir::kind_mask(m);
-    if (r.unknown) continue;
-    all |= r.mask;
-    if (all == ir::kAllKinds) return Relation::Subset;
-  }
-  return Relation::Undecided;
+  return ctx.lists.known_kinds(b.members()) == ir::kAllKinds ? Relation::Subset : Relation::Undecided;
 }
 
 Relation settle(Relation r, const SchemaNode& a, const SchemaNode& b, DecisionContext& ctx) {
@@ -224,8 +224,8 @@ Relation decide_inclusion(const SchemaNode& a, const SchemaNode& b, DecisionCont
   DecisionDepth depth(ctx);
   if (!depth.entered()) return Relation::Undecided;
   // 3
-  const KindMaskResult ma = ir::kind_mask(a);
-  const KindMaskResult mb = ir::kind_mask(b);
+  const KindMaskResult ma = ctx.lists.kind_mask(a);
+  const KindMaskResult mb = ctx.lists.kind_mask(b);
   if (!ma.unknown && !mb.unknown) return (ma.mask & ~mb.mask) == 0 ? Relation::Subset : refutation_step(a, ctx);
   // 4
   if (ir::node_eq(a, b)) return Relation::Subset;
@@ -281,7 +281,7 @@ SchemaNode meet_pair(const SchemaNode& x, const SchemaNode& y, ir::DefinitionsVi
 }
 
 bool proved_disjoint(const SchemaNode& a, const SchemaNode& b, DecisionContext& ctx) {
-  if (ir::nodes_disjoint(a, b, ctx.oracle)) return true;
+  if (ir::nodes_disjoint(a, b, ctx.lists)) return true;
   SchemaNode meet = meet_pair(a, b, ctx.definitions);
   return emptiness_with_fresh_stack(meet, ctx).emptiness() == Emptiness::Empty;
 }

@@ -299,26 +299,22 @@ bool implies(const SchemaNode& base, const ir::Constraint& d, const ir::Constrai
   }
 }
 
-// Subset or Undecided only.
+// Subset or Undecided only. Each pair of constraints compared takes a step:
+// two long constraint lists make a number of pairs no walk of nodes pays for.
 Relation refinement_included(const SchemaNode& a, const SchemaNode& b, DecisionContext& ctx, AssumedPairs& assumed) {
   if (decide_inclusion(*a.base(), *b.base(), ctx, assumed) != Relation::Subset) return Relation::Undecided;
   for (const ir::Constraint& c : b.constraints()) {
     bool implied = false;
-    for (const ir::Constraint& d : a.constraints())
+    for (const ir::Constraint& d : a.constraints()) {
+      if (!ctx.budget.spend()) return Relation::Undecided;
       if (implies(*a.base(), d, c, ctx.oracle)) {
         implied = true;
         break;
       }
+    }
     if (!implied) return Relation::Undecided;
   }
   return Relation::Subset;
-}
-
-bool has_min_length(const SchemaNode& node) noexcept {
-  for (const SchemaNode* n = &node; n->is(NodeKind::Refinement); n = n->base().get())
-    for (const ir::Constraint& c : n->constraints())
-      if (c.kind() == ConstraintKind::MinLen && c.word() != 0) return true;
-  return false;
 }
 
 // The kinds outside a single builtin kind, as a mask.
@@ -345,10 +341,11 @@ Relation default_rule(const SchemaNode& a, const SchemaNode& b, DecisionContext&
 
 Relation kind_refutation(const SchemaNode& a, const SchemaNode& b, DecisionContext& ctx, AssumedPairs& assumed) {
   // 1: a admits the empty container.
-  if (has_min_length(b) && (a.is(NodeKind::Sequence) || a.is(NodeKind::Collection)) && ir::element_schema(a))
+  if (ir::carries_positive_min_len(b) && (a.is(NodeKind::Sequence) || a.is(NodeKind::Collection)) &&
+      ir::element_schema(a))
     return Relation::NotSubset;
   // 2
-  const ir::KindMaskResult ma = ir::kind_mask(a);
+  const ir::KindMaskResult ma = ctx.lists.kind_mask(a);
   if (!ma.unknown) {
     SlotKind kb = ir::node_slot_kind(b, ctx.oracle);
     if (kb != SlotKind::Unknown && (ma.mask & outside_kind(kb)) != 0) return Relation::NotSubset;
@@ -373,7 +370,7 @@ Relation kind_refutation(const SchemaNode& a, const SchemaNode& b, DecisionConte
     }
   }
   // 4
-  if (ir::nodes_disjoint(a, b, ctx.oracle)) return Relation::NotSubset;
+  if (ir::nodes_disjoint(a, b, ctx.lists)) return Relation::NotSubset;
   // 5
   switch (ctx.oracle.decide_subset(a, b)) {
     case OracleAnswer::Yes: return Relation::Subset;

@@ -82,7 +82,7 @@ uint64_t saturating_add(uint64_t a, uint64_t b) noexcept {
   return a > ValueCountRange::kUnbounded - b ? ValueCountRange::kUnbounded : a + b;
 }
 
-ValueCountRange count_range_at(const SchemaNode& node, ir::Oracle& oracle, int depth) {
+ValueCountRange count_range_at(const SchemaNode& node, ir::Oracle& oracle, WorkBudget* budget, int depth) {
   constexpr uint64_t kAll = ValueCountRange::kUnbounded;
   switch (node.kind()) {
     case NodeKind::Nothing: return {0, 0};
@@ -109,7 +109,8 @@ ValueCountRange count_range_at(const SchemaNode& node, ir::Oracle& oracle, int d
       if (depth > 64) return {0, kAll};
       ValueCountRange r{0, 0};
       for (const SchemaNode& m : node.members()) {
-        ValueCountRange x = count_range_at(m, oracle, depth + 1);
+        if (budget && !budget->spend()) return {0, kAll};
+        ValueCountRange x = count_range_at(m, oracle, budget, depth + 1);
         r.at_least = std::max(r.at_least, x.at_least);
         r.at_most = saturating_add(r.at_most, x.at_most);
       }
@@ -121,8 +122,8 @@ ValueCountRange count_range_at(const SchemaNode& node, ir::Oracle& oracle, int d
 
 }  // namespace
 
-ValueCountRange value_count_range(const SchemaNode& node, ir::Oracle& oracle) {
-  return count_range_at(node, oracle, 0);
+ValueCountRange value_count_range(const SchemaNode& node, ir::Oracle& oracle, WorkBudget* budget) {
+  return count_range_at(node, oracle, budget, 0);
 }
 
 Emptiness refinement_emptiness(const SchemaNode& base, std::span<const ir::Constraint> constraints,
@@ -181,7 +182,7 @@ Emptiness refinement_emptiness(const SchemaNode& base, std::span<const ir::Const
   if (!element) return Emptiness::Undecided;
   if (largest_min == 0) return Emptiness::Inhabited;  // the empty container
   if (base.is(NodeKind::Sequence)) return structural_emptiness(*element, ctx, stack).emptiness();
-  const ValueCountRange counts = value_count_range(*element, ctx.oracle);
+  const ValueCountRange counts = value_count_range(*element, ctx.oracle, &ctx.budget);
   if (largest_min > counts.at_most) return Emptiness::Empty;
   if (counts.at_least >= largest_min) return Emptiness::Inhabited;
   return Emptiness::Undecided;

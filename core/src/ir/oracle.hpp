@@ -8,9 +8,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <span>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ir/node.hpp"
@@ -115,6 +117,59 @@ struct LiteralValue {
   bool is_class() const noexcept { return tag <= 10 || tag == answer_tag::kNoBuiltinBase; }
 };
 
+// The constants of a Literal (one, held inline) or of the Literal members
+// [begin, end) of a member list, read in place: no copy of the indices. The
+// view holds the list, so the list outlives it.
+class LiteralMembers {
+ public:
+  explicit LiteralMembers(uint64_t one) noexcept : one_(one) {}
+  // Every member in [begin, end) must be a Literal.
+  LiteralMembers(NodeList list, size_t begin, size_t end) noexcept
+      : list_(std::move(list)), begin_(begin), end_(end) {}
+
+  bool single() const noexcept { return !list_; }
+  size_t size() const noexcept { return single() ? 1 : end_ - begin_; }
+  uint64_t operator[](size_t i) const noexcept { return single() ? one_ : list_[begin_ + i].number(); }
+  // The list read and where in it, for an oracle that keeps what it learns
+  // of a list for the rest of its query; null for a single constant.
+  const NodeList* list() const noexcept { return single() ? nullptr : &list_; }
+  size_t list_begin() const noexcept { return begin_; }
+
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = uint64_t;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = uint64_t;
+
+    Iterator(const LiteralMembers& m, size_t i) noexcept : m_(&m), i_(i) {}
+    uint64_t operator*() const noexcept { return (*m_)[i_]; }
+    Iterator& operator++() noexcept {
+      ++i_;
+      return *this;
+    }
+    Iterator operator++(int) noexcept {
+      Iterator before = *this;
+      ++i_;
+      return before;
+    }
+    bool operator==(const Iterator& o) const noexcept { return i_ == o.i_; }
+
+   private:
+    const LiteralMembers* m_;
+    size_t i_;
+  };
+  Iterator begin() const noexcept { return {*this, 0}; }
+  Iterator end() const noexcept { return {*this, size()}; }
+
+ private:
+  uint64_t one_ = 0;
+  NodeList list_;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+};
+
 // Fourteen operations, in their fixed slot order. An oracle serves one
 // decision query on one thread; implementations may keep a class-id table,
 // hence the operations are not const.
@@ -131,8 +186,10 @@ class Oracle {
   virtual OracleAnswer decide_subset(const SchemaNode& a, const SchemaNode& b) = 0;
   // 5: order of constant i against constant j.
   virtual ConstantOrder compare_constants(uint64_t i, uint64_t j) = 0;
-  // 6: no constant of a equals a constant of b.
-  virtual OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) = 0;
+  // 6: no constant of a equals a constant of b. Answers must agree with the
+  // pairs': Yes only when every pair of a constant of a and one of b would
+  // answer Yes, No only when some pair would answer No.
+  virtual OracleAnswer constants_disjoint(const LiteralMembers& a, const LiteralMembers& b) = 0;
   // 7: no integer n with i <(=) n <(=) j.
   virtual OracleAnswer integer_range_empty(uint64_t i, bool low_exclusive, uint64_t j, bool high_exclusive) = 0;
   // 8: constant i is a multiple of constant j.
@@ -160,7 +217,7 @@ class NoOracle final : public Oracle {
   ClassAnswer class_answer(uint64_t) override { return {}; }
   OracleAnswer decide_subset(const SchemaNode&, const SchemaNode&) override { return OracleAnswer::Undecided; }
   ConstantOrder compare_constants(uint64_t, uint64_t) override { return ConstantOrder::Unordered; }
-  OracleAnswer constants_disjoint(std::span<const uint64_t>, std::span<const uint64_t>) override {
+  OracleAnswer constants_disjoint(const LiteralMembers&, const LiteralMembers&) override {
     return OracleAnswer::Undecided;
   }
   OracleAnswer integer_range_empty(uint64_t, bool, uint64_t, bool) override { return OracleAnswer::Undecided; }

@@ -9,8 +9,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
-#include <vector>
 
 #include "ir/definitions.hpp"
 #include "ir/node.hpp"
@@ -53,26 +51,28 @@ SlotKind node_slot_kind(const SchemaNode& node, Oracle& oracle);
 // have (class_kind_matches_strict answers No).
 bool kind_excludes_class(const SchemaNode& node, uint64_t class_index, Oracle& oracle, DefinitionsView definitions);
 
-// True only when proven that no value lies in both nodes.
+class ListFacts;
+
+// True only when proven that no value lies in both nodes. What `facts`
+// learn of long member lists serves the rest of their question; the form
+// without them learns afresh and spends no steps.
+bool nodes_disjoint(const SchemaNode& a, const SchemaNode& b, ListFacts& facts);
 bool nodes_disjoint(const SchemaNode& a, const SchemaNode& b, Oracle& oracle);
 
-// Pool indices of a Literal (one, held inline: no allocation) or of a Union
-// whose members are all Literals (owned, in member order).
-class LiteralMembers {
- public:
-  explicit LiteralMembers(uint64_t one) : one_(one), single_(true) {}
-  explicit LiteralMembers(std::vector<uint64_t> owned) : owned_(std::move(owned)) {}
-  std::span<const uint64_t> indices() const noexcept {
-    return single_ ? std::span<const uint64_t>(&one_, 1) : std::span<const uint64_t>(owned_);
-  }
-  bool single() const noexcept { return single_; }
+// Whether some two members are proved disjoint (nodes_disjoint of the
+// earlier and the later): Yes or No as asking every pair would answer. A
+// short list asks every pair, spending nothing. A long one asks only the
+// pairs whose answer its grouping (ListFacts::grouping) leaves open, each
+// for a step (ListFacts::spend); out of steps, Undecided.
+OracleAnswer some_pair_disjoint(const NodeList& members, ListFacts& facts);
 
- private:
-  uint64_t one_ = 0;
-  bool single_ = false;
-  std::vector<uint64_t> owned_;
-};
-std::optional<LiteralMembers> literal_members(const SchemaNode& node);
+// The constants of a Literal, or of a Union whose members are all Literals
+// (in member order, read in place).
+std::optional<LiteralMembers> literal_members(const SchemaNode& node, ListFacts& facts);
+
+// Whether the node, through its refinements, holds one element at least
+// (a positive MinLen).
+bool carries_positive_min_len(const SchemaNode& node) noexcept;
 
 // The schema every element of every value satisfies: through refinements, a
 // Collection's element or a prefix-less Sequence's tail; else null.

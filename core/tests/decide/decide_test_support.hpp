@@ -80,7 +80,7 @@ class FakeOracle : public ir::Oracle {
     if (x->kind == SlotKind::Str && y->kind == SlotKind::Str) return order(x->text<y->text, x->text> y->text);
     return ir::ConstantOrder::Unordered;
   }
-  OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) override {
+  OracleAnswer constants_disjoint(const ir::LiteralMembers& a, const ir::LiteralMembers& b) override {
     for (uint64_t i : a)
       for (uint64_t j : b) {
         OracleAnswer d = constants_distinct(i, j);

@@ -190,6 +190,11 @@ TEST_F(EmptinessTest, RecordsMeeting) {
   // The same key required with schemas that cannot meet.
   EXPECT_EQ(empty(I({needs_a, Rec({Field("a", StrN(), false)}, {Clause(StrN(), IntN())})})), Emptiness::Empty);
   EXPECT_EQ(empty(I({needs_a, Rec({Field("a", BoolN(), false)}, {Clause(StrN(), IntN())})})), Emptiness::Undecided);
+  // A closed record naming the key twice declares it once: every closed
+  // record must declare it, whatever the count of its fields by that name.
+  SchemaNode a_twice = Rec({Field("a", IntN()), Field("a", IntN(), false)});
+  EXPECT_EQ(empty(I({needs_a, a_twice, closed_b})), Emptiness::Empty);
+  EXPECT_EQ(empty(I({needs_a, a_twice, open_b})), Emptiness::Undecided);
 }
 
 // A record recursing through the meet of two records: deciding the field

@@ -187,7 +187,7 @@ class ScriptedOracle final : public ir::Oracle {
     return none_.decide_subset(a, b);
   }
   ir::ConstantOrder compare_constants(uint64_t i, uint64_t j) override { return none_.compare_constants(i, j); }
-  ir::OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) override {
+  ir::OracleAnswer constants_disjoint(const ir::LiteralMembers& a, const ir::LiteralMembers& b) override {
     return none_.constants_disjoint(a, b);
   }
   ir::OracleAnswer integer_range_empty(uint64_t i, bool low, uint64_t j, bool high) override {

@@ -97,7 +97,7 @@ class ScriptedOracle : public Oracle {
   ClassAnswer class_answer(uint64_t) override { return {}; }
   OracleAnswer decide_subset(const SchemaNode&, const SchemaNode&) override { return OracleAnswer::Undecided; }
   ConstantOrder compare_constants(uint64_t, uint64_t) override { return ConstantOrder::Unordered; }
-  OracleAnswer constants_disjoint(std::span<const uint64_t>, std::span<const uint64_t>) override {
+  OracleAnswer constants_disjoint(const LiteralMembers&, const LiteralMembers&) override {
     ++disjoint_calls;
     return disjoint_answer;
   }

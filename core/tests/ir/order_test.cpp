@@ -71,6 +71,26 @@ TEST(CanonicalOrder, EqualPairs) {
   }
 }
 
+// Sorted look-ups in member lists find a node by node_cmp and confirm it by
+// node_eq: the two must agree on every pair, and the order be antisymmetric.
+TEST(CanonicalOrder, EqualExactlyWhereOrderedEqual) {
+  const std::vector<SchemaNode> pool{
+      Any(), Anything(), Nothing(), NoneN(), BoolN(), IntN(), FloatN(), StrN(), BytesN(), Lit(1), Lit(2), Inst(1),
+      Ref(1), Ph(1), ListOf(Any()), ListOf(Anything()), ListOf(IntN()), TupleOf({IntN()}), TupleOf({IntN()}, StrN()),
+      TupleOf({}), SetOf(IntN()), FrozenSetOf(IntN()), Rec({Field("a", IntN())}), Rec({Field("a", IntN(), false)}),
+      Rec({Field("a", IntN())}, {{StrN(), IntN()}}), DictOf(StrN(), IntN()), Obj({Field("a", IntN())}), Obj({}),
+      U({IntN(), StrN()}), RawUnion({StrN(), IntN()}), I({ListOf(IntN()), Inst(1)}), Not(IntN()), Not(Lit(1)),
+      Refine(IntN(), {Constraint::ge(1), Constraint::pattern("x")}),
+      Refine(IntN(), {Constraint::pattern("x"), Constraint::ge(1)}), Refine(IntN(), {Constraint::gt(1)}),
+      Refine(StrN(), {Constraint::pattern("x")}), Refine(StrN(), {Constraint::pattern("xy")}),
+      SchemaNode::collection(CollectionKind::Set, NodeRef::make_unshared(ListOf(IntN())))};
+  for (const SchemaNode& a : pool)
+    for (const SchemaNode& b : pool) {
+      EXPECT_EQ(node_eq(a, b), node_cmp(a, b) == 0);
+      EXPECT_EQ(node_cmp(a, b) < 0, node_cmp(b, a) > 0);
+    }
+}
+
 TEST(CanonicalOrder, DeepChainsNeedNoNativeRecursion) {
   // Deeper than any native recursion budget would allow per level.
   SchemaNode a = IntN();

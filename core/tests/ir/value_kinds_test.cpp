@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ir/list_facts.hpp"
 #include "ir/node_walk.hpp"
 #include "ir/value_kinds.hpp"
 #include "ir_test_support.hpp"
@@ -124,15 +125,16 @@ TEST(NodesDisjoint, OracleBackedRules) {
 }
 
 TEST(LiteralMembersAndElements, Accessors) {
-  EXPECT_FALSE(literal_members(U({Lit(1), NoneN()})));  // None sorts first
-  auto two = literal_members(U({Lit(5), Lit(2)}));
+  ListFacts facts(no_oracle());
+  EXPECT_FALSE(literal_members(U({Lit(1), NoneN()}), facts));  // None sorts first
+  auto two = literal_members(U({Lit(5), Lit(2)}), facts);
   ASSERT_TRUE(two);
-  EXPECT_EQ(std::vector<uint64_t>(two->indices().begin(), two->indices().end()), (std::vector<uint64_t>{2, 5}));
-  auto one = literal_members(Lit(8));
+  EXPECT_EQ(std::vector<uint64_t>(two->begin(), two->end()), (std::vector<uint64_t>{2, 5}));
+  auto one = literal_members(Lit(8), facts);
   ASSERT_TRUE(one);
   EXPECT_TRUE(one->single());
-  EXPECT_EQ(one->indices()[0], 8u);
-  EXPECT_FALSE(literal_members(IntN()));
+  EXPECT_EQ((*one)[0], 8u);
+  EXPECT_FALSE(literal_members(IntN(), facts));
 
   SchemaNode tuple_tail = TupleOf({}, IntN());
   ASSERT_NE(element_schema(tuple_tail), nullptr);

@@ -8,6 +8,7 @@
 #include "binding/interned.hpp"
 #include "check/run_walk.hpp"
 #include "handles/typing_handles.hpp"
+#include "ir/list_facts.hpp"
 #include "oracle/class_facts.hpp"
 #include "limits/limits.hpp"
 
@@ -265,18 +266,21 @@ ConstantOrder PoolOracle::compare_constants(uint64_t i, uint64_t j) {
   return answer_or(fatal_, ConstantOrder::Unordered, [&] { return order_of(x, y); });
 }
 
-OracleAnswer PoolOracle::constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) {
+OracleAnswer PoolOracle::constants_disjoint(const ir::LiteralMembers& a, const ir::LiteralMembers& b) {
   const bool a_shorter = a.size() <= b.size();
-  std::span<const uint64_t> shorter = a_shorter ? a : b;
-  std::span<const uint64_t> longer = a_shorter ? b : a;
+  const ir::LiteralMembers& shorter = a_shorter ? a : b;
+  const ir::LiteralMembers& longer = a_shorter ? b : a;
   return answer_or(fatal_, OracleAnswer::Undecided, [&]() -> OracleAnswer {
+    std::vector<PyRef> keys;
+    keys.reserve(shorter.size());
     PyRef seen = PyRef::check(PySet_New(nullptr));
     for (uint64_t index : shorter) {
       PyObject* x = constant(index);
       if (x == nullptr || !keyable(x)) return OracleAnswer::Undecided;
-      PyRef key = typed_key(x);
-      py::check(PySet_Add(seen.get(), key.get()));
+      keys.push_back(typed_key(x));
+      py::check(PySet_Add(seen.get(), keys.back().get()));
     }
+    if (longer.size() >= ir::ListFacts::kLongList) return against_kept_run(keys, seen.get(), longer);
     for (uint64_t index : longer) {
       PyObject* x = constant(index);
       if (x == nullptr || !keyable(x)) return OracleAnswer::Undecided;
@@ -285,6 +289,44 @@ OracleAnswer PoolOracle::constants_disjoint(std::span<const uint64_t> a, std::sp
     }
     return OracleAnswer::Yes;
   });
+}
+
+// The answer the scan of `run` in order would give: No at a key in `seen`,
+// Undecided at a constant that is no key first. The run's keys are learnt
+// once for the query, only as far as some question needed them.
+OracleAnswer PoolOracle::against_kept_run(const std::vector<PyRef>& keys, PyObject* seen,
+                                          const ir::LiteralMembers& run) {
+  KeptRun& kept = kept_run(run);
+  for (const PyRef& key : keys)
+    if (py::check(PySet_Contains(kept.keys.get(), key.get())) == 1) return OracleAnswer::No;
+  while (!kept.stopped && kept.scanned < run.size()) {
+    PyObject* x = constant(run[kept.scanned]);
+    // Stopped until its key is in: a constant that is no key, or whose key
+    // raises, ends the scan at it for every question.
+    kept.stopped = true;
+    if (x == nullptr || !keyable(x)) break;
+    PyRef key = typed_key(x);
+    py::check(PySet_Add(kept.keys.get(), key.get()));
+    kept.stopped = false;
+    ++kept.scanned;
+    ++kept_keys_;
+    if (py::check(PySet_Contains(seen, key.get())) == 1) return OracleAnswer::No;
+  }
+  return kept.stopped ? OracleAnswer::Undecided : OracleAnswer::Yes;
+}
+
+PoolOracle::KeptRun& PoolOracle::kept_run(const ir::LiteralMembers& run) {
+  const RunId id{run.list()->identity(), run.list_begin(), run.size()};
+  auto found = kept_runs_.find(id);
+  if (found != kept_runs_.end()) return found->second;
+  if (kept_keys_ > kMaxKeptKeys) {
+    kept_runs_.clear();
+    kept_keys_ = 0;
+  }
+  KeptRun& kept = kept_runs_[id];
+  kept.list = *run.list();
+  kept.keys = PyRef::check(PySet_New(nullptr));
+  return kept;
 }
 
 OracleAnswer PoolOracle::integer_range_empty(uint64_t i, bool low_exclusive, uint64_t j, bool high_exclusive) {

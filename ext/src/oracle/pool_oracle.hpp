@@ -15,7 +15,9 @@
 #include <Python.h>
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "binding/ref.hpp"
@@ -36,7 +38,7 @@ class PoolOracle final : public ir::Oracle {
   ir::ClassAnswer class_answer(uint64_t i) override;
   ir::OracleAnswer decide_subset(const ir::SchemaNode& a, const ir::SchemaNode& b) override;
   ir::ConstantOrder compare_constants(uint64_t i, uint64_t j) override;
-  ir::OracleAnswer constants_disjoint(std::span<const uint64_t> a, std::span<const uint64_t> b) override;
+  ir::OracleAnswer constants_disjoint(const ir::LiteralMembers& a, const ir::LiteralMembers& b) override;
   ir::OracleAnswer integer_range_empty(uint64_t i, bool low_exclusive, uint64_t j, bool high_exclusive) override;
   ir::OracleAnswer is_multiple(uint64_t i, uint64_t j) override;
   ir::OracleAnswer class_hooks_standard(const ir::SchemaNode& node) override;
@@ -60,11 +62,38 @@ class PoolOracle final : public ir::Oracle {
   ir::OracleAnswer membership(const ir::SchemaNode& b, PyObject* x);
   bool keyable(PyObject* x) noexcept;
 
+  // The typed keys of a long run of literal constants, learnt in order as
+  // far as questions needed them. Held with its list, whose address is
+  // part of the run's id, so that no other list takes that address.
+  struct RunId {
+    const void* list = nullptr;
+    size_t begin = 0;
+    size_t size = 0;
+    bool operator==(const RunId&) const = default;
+  };
+  struct RunIdHash {
+    size_t operator()(const RunId& r) const noexcept {
+      return std::hash<const void*>()(r.list) ^ (r.begin * 0x9e3779b97f4a7c15u) ^ (r.size << 1);
+    }
+  };
+  struct KeptRun {
+    ir::NodeList list;
+    py::PyRef keys;      // a set of the keys of constants [0, scanned)
+    size_t scanned = 0;
+    bool stopped = false;  // constant `scanned` has no key: the scan ends there
+  };
+  // Keys past which the kept runs are dropped, all at once (a cache).
+  static constexpr size_t kMaxKeptKeys = size_t{1} << 20;
+  ir::OracleAnswer against_kept_run(const std::vector<py::PyRef>& keys, PyObject* seen, const ir::LiteralMembers& run);
+  KeptRun& kept_run(const ir::LiteralMembers& run);
+
   std::span<const py::PyRef> constants_;
   ir::DefinitionsView definitions_;
   build::ClassIdTable class_ids_;
   std::vector<py::PyRef> id_holders_;  // entry k holds the class of id k
   check::FirstFatal fatal_;
+  std::unordered_map<RunId, KeptRun, RunIdHash> kept_runs_;
+  size_t kept_keys_ = 0;
 };
 
 }  // namespace tessolin::oracle

@@ -220,6 +220,16 @@ class Explosive:
     __hash__ = object.__hash__
 
 
+class Unhashed:
+    """Equal by identity; its hash raises."""
+
+    def __hash__(self):
+        raise ValueError("no hashing")
+
+
+UNHASHED = [Unhashed() for _ in range(41)]
+
+
 @pytest.mark.parametrize(
     ("a", "b", "equal"),
     [
@@ -235,6 +245,16 @@ class Explosive:
         (list[int], tuple[int, ...], False),
         (Point, Point, True),
         (Explosive(), Explosive(), False),
+        # Long lists in another order, matched through their hashes.
+        (union(*range(3000)), union(*reversed(range(3000))), True),
+        (union(*range(3000)), union(*range(1, 3001)), False),
+        (union(*[list[typing.Literal[i]] for i in range(500)]),
+         union(*[list[typing.Literal[i]] for i in reversed(range(500))]), True),
+        (typing.Annotated[int, *map(at.Ge, range(300))], typing.Annotated[int, *map(at.Ge, reversed(range(300)))], True),
+        (typing.Annotated[int, *map(at.Ge, range(300))], typing.Annotated[int, *map(at.Ge, range(1, 301))], False),
+        # Constants whose hash raises all hash alike: equality still decides.
+        (union(*UNHASHED), union(*reversed(UNHASHED)), True),
+        (union(*UNHASHED[:40]), union(*reversed(UNHASHED[1:41])), False),
     ],
 )
 def test_equality_and_hash(a, b, equal):

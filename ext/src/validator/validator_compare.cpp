@@ -1,7 +1,9 @@
 // Equality and hashing of validators over their canonical form: pooled
 // constants compare by value (each read from its own pool), and unordered
 // parts (members, clauses, constraints) match regardless of order.
+#include <algorithm>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "binding/error.hpp"
@@ -41,9 +43,123 @@ bool constants_equal(PyObject* x, PyObject* y, check::FirstFatal& fatal) noexcep
   return truth == 1;
 }
 
+class SchemaHash {
+ public:
+  SchemaHash(Pool pool, check::FirstFatal& fatal) : pool_(pool), fatal_(fatal) {}
+
+  void node(const SchemaNode& n, SipHasher13& h) {
+    h.write_word(n.tag());
+    switch (n.kind()) {
+      case NodeKind::Literal:
+      case NodeKind::Instance: constant(n.number(), h); return;
+      case NodeKind::Sequence:
+        h.write_word(n.flag());
+        h.write_word(n.prefix().size());
+        for (const SchemaNode& item : n.prefix()) node(item, h);
+        h.write_byte(n.tail() ? 1 : 0);
+        if (n.tail()) node(*n.tail(), h);
+        return;
+      case NodeKind::Collection:
+        h.write_word(n.flag());
+        node(*n.element(), h);
+        return;
+      case NodeKind::Complement: node(*n.inner(), h); return;
+      case NodeKind::Record: {
+        fields(n.fields(), h);
+        h.write_word(n.clauses().size());
+        uint64_t sum = 0;
+        for (const ir::CatchAll& c : n.clauses()) sum += of(c);
+        h.write_word(sum);
+        return;
+      }
+      case NodeKind::Union:
+      case NodeKind::Intersection: {
+        h.write_word(n.members().size());
+        uint64_t sum = 0;
+        for (const SchemaNode& m : n.members()) sum += of(m);
+        h.write_word(sum);
+        return;
+      }
+      case NodeKind::Object: fields(n.attributes(), h); return;
+      case NodeKind::Refinement: {
+        node(*n.base(), h);
+        h.write_word(n.constraints().size());
+        uint64_t sum = 0;
+        for (const ir::Constraint& c : n.constraints()) sum += of(c);
+        h.write_word(sum);
+        return;
+      }
+      case NodeKind::Reference: h.write_word(n.number()); return;
+      default: return;  // the leaves and Placeholder: the tag alone
+    }
+  }
+
+  // The hashes of the unordered parts, which their containers sum: equal
+  // parts hash alike.
+  uint64_t of(const SchemaNode& member) {
+    SipHasher13 own;
+    node(member, own);
+    return own.finish();
+  }
+  uint64_t of(const ir::CatchAll& clause) {
+    SipHasher13 own;
+    node(clause.key, own);
+    node(clause.value, own);
+    return own.finish();
+  }
+  uint64_t of(const ir::Constraint& c) {
+    SipHasher13 own;
+    own.write_word(c.rank());
+    if (c.holds_pool_index()) {
+      constant(c.word(), own);
+    } else if (c.kind() == ir::ConstraintKind::Pattern) {
+      own.write_bytes(c.pattern_text());
+      own.write_byte(0xFF);
+    } else {
+      own.write_word(c.word());
+    }
+    return own.finish();
+  }
+
+ private:
+  void fields(const ir::FieldList& list, SipHasher13& h) {
+    h.write_word(list.size());
+    for (const ir::RecordField& f : list) {
+      h.write_bytes(f.name.view());
+      h.write_byte(0xFF);
+      h.write_byte(f.required ? 1 : 0);
+      node(f.schema, h);
+    }
+  }
+
+  // The object's hash, then its type's; a raising hash writes nothing. An
+  // ordinary exception is dropped; a fatal one is kept in `fatal_` and, from
+  // then on, no __hash__ is called.
+  void constant(uint64_t i, SipHasher13& h) {
+    PyObject* obj = pooled(pool_, i);
+    if (obj == nullptr || fatal_.met()) return;
+    Py_hash_t value = PyObject_Hash(obj);
+    if (value == -1 && PyErr_Occurred()) {
+      fatal_.absorb_pending();
+      return;
+    }
+    h.write_word(static_cast<uint64_t>(value));
+    Py_hash_t type_hash = PyObject_Hash(reinterpret_cast<PyObject*>(Py_TYPE(obj)));
+    if (type_hash == -1 && PyErr_Occurred()) {
+      fatal_.absorb_pending();
+      return;
+    }
+    h.write_word(static_cast<uint64_t>(type_hash));
+  }
+
+  Pool pool_;
+  check::FirstFatal& fatal_;
+};
+
 class SchemaEquality {
  public:
-  SchemaEquality(Pool pa, Pool pb, check::FirstFatal& fatal) : pa_(pa), pb_(pb), fatal_(fatal) {}
+  SchemaEquality(Pool pa, Pool pb, check::FirstFatal& fatal)
+      : pa_(pa), pb_(pb), fatal_(fatal), hash_a_(pa, fatal), hash_b_(pb, fatal) {}
 
   bool equal(const SchemaNode& a, const SchemaNode& b) {
     if (a.kind() != b.kind() || fatal_.met()) return false;
@@ -94,19 +210,39 @@ class SchemaEquality {
     return ir::constraint_eq(x, y);
   }
 
-  // Every item of a matched to a distinct, first untaken equal item of b.
+  // Every item of a matched to a distinct equal item of b: first the one at
+  // the same place (two builds of one schema keep one order), then, for the
+  // items left, the first untaken equal one among those of its hash. Equal
+  // items hash alike, so this finds a matching wherever a scan of every
+  // pair would, in time near linear in the items.
   template <class List, class Eq>
   bool matched(const List& a, const List& b, Eq eq) {
     if (a.size() != b.size()) return false;
     std::vector<bool> taken(b.size(), false);
+    std::vector<size_t> left;
     for (size_t i = 0; i < a.size(); ++i) {
+      if (eq(a[i], b[i])) {
+        taken[i] = true;
+      } else {
+        left.push_back(i);
+      }
+      if (fatal_.met()) return false;
+    }
+    if (left.empty()) return true;
+    std::vector<std::pair<uint64_t, size_t>> by_hash;  // b's untaken items
+    by_hash.reserve(left.size());
+    for (size_t j = 0; j < b.size(); ++j)
+      if (!taken[j]) by_hash.emplace_back(hash_b_.of(b[j]), j);
+    std::sort(by_hash.begin(), by_hash.end());
+    for (size_t i : left) {
+      const uint64_t h = hash_a_.of(a[i]);
+      if (fatal_.met()) return false;
+      auto it = std::lower_bound(by_hash.begin(), by_hash.end(), std::make_pair(h, size_t{0}));
       bool found = false;
-      for (size_t j = 0; j < b.size(); ++j) {
-        if (!taken[j] && eq(a[i], b[j])) {
-          taken[j] = true;
-          found = true;
-          break;
-        }
+      for (; it != by_hash.end() && it->first == h && !found; ++it) {
+        if (taken[it->second] || !eq(a[i], b[it->second])) continue;
+        taken[it->second] = true;
+        found = true;
       }
       if (!found) return false;
     }
@@ -116,6 +252,8 @@ class SchemaEquality {
   Pool pa_;
   Pool pb_;
   check::FirstFatal& fatal_;
+  SchemaHash hash_a_;
+  SchemaHash hash_b_;
 };
 
 // A fatal exception from a constant's __eq__ ends the comparison (false) and
@@ -130,112 +268,6 @@ bool validators_equal(const ValidatorData& a, const ValidatorData& b, check::Fir
   return true;
 }
 
-class SchemaHash {
- public:
-  SchemaHash(Pool pool, check::FirstFatal& fatal) : pool_(pool), fatal_(fatal) {}
-
-  void node(const SchemaNode& n, SipHasher13& h) {
-    h.write_word(n.tag());
-    switch (n.kind()) {
-      case NodeKind::Literal:
-      case NodeKind::Instance: constant(n.number(), h); return;
-      case NodeKind::Sequence:
-        h.write_word(n.flag());
-        h.write_word(n.prefix().size());
-        for (const SchemaNode& item : n.prefix()) node(item, h);
-        h.write_byte(n.tail() ? 1 : 0);
-        if (n.tail()) node(*n.tail(), h);
-        return;
-      case NodeKind::Collection:
-        h.write_word(n.flag());
-        node(*n.element(), h);
-        return;
-      case NodeKind::Complement: node(*n.inner(), h); return;
-      case NodeKind::Record: {
-        fields(n.fields(), h);
-        h.write_word(n.clauses().size());
-        uint64_t sum = 0;
-        for (const ir::CatchAll& c : n.clauses()) {
-          SipHasher13 own;
-          node(c.key, own);
-          node(c.value, own);
-          sum += own.finish();
-        }
-        h.write_word(sum);
-        return;
-      }
-      case NodeKind::Union:
-      case NodeKind::Intersection: {
-        h.write_word(n.members().size());
-        uint64_t sum = 0;
-        for (const SchemaNode& m : n.members()) {
-          SipHasher13 own;
-          node(m, own);
-          sum += own.finish();
-        }
-        h.write_word(sum);
-        return;
-      }
-      case NodeKind::Object: fields(n.attributes(), h); return;
-      case NodeKind::Refinement: {
-        node(*n.base(), h);
-        h.write_word(n.constraints().size());
-        uint64_t sum = 0;
-        for (const ir::Constraint& c : n.constraints()) {
-          SipHasher13 own;
-          own.write_word(c.rank());
-          if (c.holds_pool_index()) {
-            constant(c.word(), own);
-          } else if (c.kind() == ir::ConstraintKind::Pattern) {
-            own.write_bytes(c.pattern_text());
-            own.write_byte(0xFF);
-          } else {
-            own.write_word(c.word());
-          }
-          sum += own.finish();
-        }
-        h.write_word(sum);
-        return;
-      }
-      case NodeKind::Reference: h.write_word(n.number()); return;
-      default: return;  // the leaves and Placeholder: the tag alone
-    }
-  }
-
- private:
-  void fields(const ir::FieldList& list, SipHasher13& h) {
-    h.write_word(list.size());
-    for (const ir::RecordField& f : list) {
-      h.write_bytes(f.name.view());
-      h.write_byte(0xFF);
-      h.write_byte(f.required ? 1 : 0);
-      node(f.schema, h);
-    }
-  }
-
-  // The object's hash, then its type's; a raising hash writes nothing. An
-  // ordinary exception is dropped; a fatal one is kept in `fatal_` and, from
-  // then on, no __hash__ is called.
-  void constant(uint64_t i, SipHasher13& h) {
-    PyObject* obj = pooled(pool_, i);
-    if (obj == nullptr || fatal_.met()) return;
-    Py_hash_t value = PyObject_Hash(obj);
-    if (value == -1 && PyErr_Occurred()) {
-      fatal_.absorb_pending();
-      return;
-    }
-    h.write_word(static_cast<uint64_t>(value));
-    Py_hash_t type_hash = PyObject_Hash(reinterpret_cast<PyObject*>(Py_TYPE(obj)));
-    if (type_hash == -1 && PyErr_Occurred()) {
-      fatal_.absorb_pending();
-      return;
-    }
-    h.write_word(static_cast<uint64_t>(type_hash));
-  }
-
-  Pool pool_;
-  check::FirstFatal& fatal_;
-};
 
 }  // namespace
 

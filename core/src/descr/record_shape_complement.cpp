@@ -11,10 +11,13 @@ namespace tessolin::descr {
 
 namespace {
 
-// C(V): no value for "every value", else the complement (which spends a
-// fuel unit while any is left and never gives up).
-SharedDescriptor complement_value(const OptionalDescriptor& value) {
-  return value ? complement_shared(value) : shared_nothing();
+// C(V): no value for "every value", every value (null) for no value, else
+// the complement (which spends a fuel unit while any is left and never
+// gives up).
+OptionalDescriptor complement_value(const OptionalDescriptor& value) {
+  if (!value) return shared_nothing();
+  if (value == shared_nothing()) return nullptr;
+  return complement_shared(value);
 }
 
 // Dicts that lack listed key `key` where the shape requires it, or hold it
@@ -47,7 +50,7 @@ RecordShape breaking_selector(const RecordShape& shape, const KeySelector& selec
   RecordShape out = shape_with_open_keys(shape);
   // A selector of no key kind is met by no dict: every dict breaks it.
   if (selector.kind_index >= key_kind::kCount) return out;
-  SharedDescriptor outside = complement_value(selector.descriptor);
+  OptionalDescriptor outside = complement_value(selector.descriptor);
   out.kind_entries[selector.kind_index] = KeyEntry{outside, 1};
   // Excluded keys the shape does not list stay free of the new kind entry.
   for (const LiteralKey& key : selector.excluded) {

@@ -25,6 +25,7 @@
 #include <map>
 #include <utility>
 
+#include "descr/descriptor_order.hpp"
 #include "descr/emptiness.hpp"
 #include "descr/record_shape.hpp"
 #include "descr/shared_descriptor.hpp"
@@ -74,15 +75,25 @@ struct ConcreteKey {
   Emptiness emptiness = Emptiness::Inhabited;  // of `value`, for required keys
 };
 
+// Whether a form admits no value by its form alone (the empty descriptor).
+bool is_nothing(const OptionalDescriptor& value) {
+  return value && (value == shared_nothing() || descriptor_eq(*value, *shared_nothing()));
+}
+
+// Whether the key's two forms take the same values, so it acts as one key.
+bool forms_same(const KeyEntry& entry) {
+  return entry.forms_alike() || optional_descriptor_eq(entry.value, entry.subclass_value);
+}
+
 // Listed keys, then the unlisted None, False and True keys. A required
-// key's forms are alike or one of them is nothing (see required_form_split).
+// key's forms are the same or one of them is nothing (see required_form_split).
 std::vector<ConcreteKey> concrete_keys(const RecordShape& shape) {
   std::vector<ConcreteKey> keys;
   for (const auto& [key, entry] : shape.keys) {
     const bool required = entry.absent_allowed == 0;
-    if (entry.forms_alike() || entry.subclass_value == shared_nothing()) {
+    if (forms_same(entry) || is_nothing(entry.subclass_value)) {
       keys.push_back(ConcreteKey{key, key_kind_of(key), entry.value, required});
-    } else if (entry.value == shared_nothing()) {
+    } else if (is_nothing(entry.value)) {
       keys.push_back(ConcreteKey{key, key_kind_of(key), entry.subclass_value, required});
     } else {
       assert(!required);
@@ -252,8 +263,8 @@ PendingSelector selector_candidates(const RecordShape& shape, const std::vector<
 // Whether a required key holds two forms, neither of them nothing: such a
 // key is present in one form or the other, never both.
 bool needs_form_split(const KeyEntry& entry) {
-  return entry.absent_allowed == 0 && !entry.forms_alike() && entry.value != shared_nothing() &&
-         entry.subclass_value != shared_nothing();
+  return entry.absent_allowed == 0 && !forms_same(entry) && !is_nothing(entry.value) &&
+         !is_nothing(entry.subclass_value);
 }
 
 Emptiness shape_emptiness_with_single_forms(const RecordShape& shape);

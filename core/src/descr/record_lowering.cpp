@@ -64,10 +64,6 @@ bool kind_codes(NodeKind kind, std::vector<uint8_t>& codes) {
 
 // Joins `value` into the accumulated value of a key or key kind.
 bool join_into(SharedDescriptor& acc, const SharedDescriptor& value) {
-  if (acc == shared_nothing()) {
-    acc = value;
-    return true;
-  }
   Outcome<SharedDescriptor> joined = join_shared(acc, value);
   if (!joined) return false;
   acc = std::move(*joined);

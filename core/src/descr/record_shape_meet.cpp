@@ -11,12 +11,6 @@ namespace tessolin::descr {
 
 namespace {
 
-// The meet of two values; no value meets nothing, without a fuel unit.
-Outcome<OptionalDescriptor> meet_values(const OptionalDescriptor& x, const OptionalDescriptor& y) {
-  if (x == shared_nothing() || y == shared_nothing()) return OptionalDescriptor{shared_nothing()};
-  return meet_labels(x, y);
-}
-
 // The shape admitting exactly the dicts of both `a` and `b`.
 Outcome<RecordShape> meet_shape_pair(const RecordShape& a, const RecordShape& b) {
   RecordShape out;
@@ -26,13 +20,13 @@ Outcome<RecordShape> meet_shape_pair(const RecordShape& a, const RecordShape& b)
     KeyEntry x = shape_key_value(a, key);
     KeyEntry y = shape_key_value(b, key);
     const auto absent = static_cast<uint8_t>(x.absent_allowed & y.absent_allowed);
-    Outcome<OptionalDescriptor> value = meet_values(x.value, y.value);
+    Outcome<OptionalDescriptor> value = meet_labels(x.value, y.value);
     if (!value) return false;
     if (x.forms_alike() && y.forms_alike()) {
       out.keys.emplace(key, KeyEntry{std::move(*value), absent});
       return true;
     }
-    Outcome<OptionalDescriptor> subclass_value = meet_values(x.subclass_value, y.subclass_value);
+    Outcome<OptionalDescriptor> subclass_value = meet_labels(x.subclass_value, y.subclass_value);
     if (!subclass_value) return false;
     out.keys.emplace(key, KeyEntry{std::move(*value), std::move(*subclass_value), absent});
     return true;
@@ -44,7 +38,7 @@ Outcome<RecordShape> meet_shape_pair(const RecordShape& a, const RecordShape& b)
     if (!add_key(item.first)) return kGaveUp;
   }
   for (uint64_t i = 0; i < key_kind::kCount; ++i) {
-    Outcome<OptionalDescriptor> value = meet_values(a.kind_entries[i].value, b.kind_entries[i].value);
+    Outcome<OptionalDescriptor> value = meet_labels(a.kind_entries[i].value, b.kind_entries[i].value);
     if (!value) return kGaveUp;
     out.kind_entries[i] = KeyEntry{
         std::move(*value), static_cast<uint8_t>(a.kind_entries[i].absent_allowed & b.kind_entries[i].absent_allowed)};

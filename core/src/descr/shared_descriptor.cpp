@@ -1,5 +1,7 @@
-// Set operations on shared descriptor handles: the identity shortcut (a
-// handle met or joined with the same object is that object, free), null
+// Set operations on shared descriptor handles: the identity shortcuts (a
+// handle met or joined with the same object is that object, and no value,
+// shared_nothing(), meets anything in itself and joins anything into it,
+// free), null
 // optional handles read as every value, and every result a new shared
 // Descriptor. Tested by core/tests/descr.
 #include <utility>
@@ -15,6 +17,11 @@ namespace {
 
 Outcome<SharedDescriptor> combine_shared(const SharedDescriptor& a, const SharedDescriptor& b, CombineMode mode) {
   if (a == b) return a;
+  const SharedDescriptor& nothing = shared_nothing();
+  if (a == nothing || b == nothing) {
+    const bool a_nothing = a == nothing;
+    return mode == CombineMode::Meet ? nothing : (a_nothing ? b : a);
+  }
   Outcome<Descriptor> combined = combine_descriptors(*a, *b, mode);
   if (!combined) return kGaveUp;
   return make_shared_descriptor(std::move(*combined));

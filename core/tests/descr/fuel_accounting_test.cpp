@@ -181,7 +181,21 @@ TEST(FuelAccounting, SharedComplementsGoOnWithoutFuel) {
   EXPECT_EQ(spent_by(0, [&] { labels = complement_of_labels({{nullptr, 0}, {shared_nothing(), 1}}); }), 0u);
   EXPECT_TRUE(labels) << "joining shared_nothing with itself is free";
   EXPECT_EQ(spent_by(0, [&] { labels = complement_of_labels({{d, 0}}); }), 0u);
-  EXPECT_FALSE(labels);
+  EXPECT_TRUE(labels) << "joining into shared_nothing is free";
+  const SharedDescriptor e = shared(int_lines({{7, 9}}));
+  EXPECT_EQ(spent_by(0, [&] { labels = complement_of_labels({{d, 0}, {e, 1}}); }), 0u);
+  EXPECT_FALSE(labels) << "joining two descriptors takes fuel";
+}
+
+TEST(FuelAccounting, NothingMeetsAndJoinsFree) {
+  const SharedDescriptor d = shared(int_lines({{1, 5}}));
+  Outcome<SharedDescriptor> r;
+  EXPECT_EQ(spent_by(0, [&] { r = meet_shared_descriptors(d, shared_nothing()); }), 0u);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(*r, shared_nothing());
+  EXPECT_EQ(spent_by(0, [&] { r = join_shared(shared_nothing(), d); }), 0u);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(*r, d);
 }
 
 TEST(FuelAccounting, SharedIdentityIsFree) {

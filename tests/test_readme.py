@@ -9,6 +9,7 @@ import enum
 import importlib.machinery
 import io
 import json
+import math
 import numbers
 import os
 import pathlib
@@ -18,6 +19,7 @@ import sys
 import subprocess
 import sys
 import typing
+from decimal import Decimal
 from typing import Annotated, Any, Literal, NewType, Protocol, ReadOnly, TypedDict, runtime_checkable
 
 import annotated_types as at
@@ -169,6 +171,15 @@ def check_error_entries():
         assert [e["path"] for e in info.value.errors] == [("a",)]
 
 
+def check_undeclared_key_order():
+    # Undeclared keys after the declared ones, in the value's order.
+    v = Validator({"b": int})
+    for validate in (v.validate, lambda value: v.validate_json(json.dumps(value))):
+        with pytest.raises(ValidationError) as info:
+            validate({"z": 1, "c": 1})
+        assert [e["path"] for e in info.value.errors] == [("b",), ("z",), ("c",)]
+
+
 def check_literal_codes():
     assert first_failure(Validator(Literal["a"]), "c").code == "literal_error"
     error = first_failure(Validator(Literal["a", "b"]), "c")
@@ -266,9 +277,44 @@ def check_enums_that_make_members():
     class Color(enum.Enum):
         RED = 1
 
+    class Calling(enum.EnumMeta):
+        # Called(2) makes a member.
+        def __call__(cls, value, *args, **kwargs):
+            return object.__new__(cls)
+
+    class Called(enum.Enum, metaclass=Calling):
+        A = 1
+
+    class Replaced(enum.Enum):
+        A = 1
+
+    Replaced.__new__ = lambda cls, value: object.__new__(cls)
+
+    class Mapped(enum.Enum):
+        A = 1
+
+    Mapped._value2member_map_[2] = object.__new__(Mapped)
+
     assert Validator(Made).relation_to(Literal[Made.A]) == "undecided"
     assert Validator(Bits).relation_to(Literal[Bits.A, Bits.B]) == "undecided"
+    for cls in (Called, Replaced, Mapped):
+        assert Validator(cls).is_valid(cls(2)) and cls(2) not in list(cls)
+        assert Validator(cls).relation_to(Literal[cls.A]) == "undecided"
     assert Validator(Color).relation_to(Literal[Color.RED]) == "subset"
+
+
+def check_literals_with_differing_equals():
+    @dataclasses.dataclass
+    class P:
+        x: int
+
+    positive = Annotated[float, at.Predicate(lambda x: math.copysign(1, x) > 0)]
+    whole = Annotated[Decimal, at.Predicate(lambda d: d.as_tuple().exponent == 0)]
+    assert Validator(Literal[P(1)]).is_valid(P(1.0)) and not Validator(P).is_valid(P(1.0))
+    assert Validator(Literal[P(1)]).relation_to(P) == "undecided"
+    assert Validator(Decimal("1")).relation_to(whole) == "undecided"
+    assert Validator(Literal[0.0]).relation_to(positive) == "not_subset"  # -0.0
+    assert Validator(Literal[1.5]).relation_to(positive) == "subset"
 
 
 def check_sets_of_one_group():
@@ -392,6 +438,12 @@ def check_objects_as_literals():
     for schema in (list["int"], dict[str, "int"], typing.Optional["int"]):
         with pytest.raises(NotImplementedError, match="is a forward reference"):
             Validator(schema)
+
+
+def check_bare_collections_refused():
+    for obj in ((1, 2), {1}, frozenset({1})):
+        with pytest.raises(NotImplementedError):
+            Validator(obj)
 
 
 def check_closed_typed_dict():
@@ -614,8 +666,10 @@ CLAIMS = [
      check_empty_combinations),
     ("where `expected` and `value` are text (`'int'` and `\"'s'\"` for the str `'s'` checked against `int`)",
      check_error_entries),
-    ("a record's failures come in the order `repr` shows its keys, whatever the value's order "
+    ("a record's failures on its declared keys come in the order `repr` shows those keys, whatever the value's order "
      "(`{\"b\": int, \"a\": int}` reports `a` first)", check_error_entries),
+    ("failures on keys it does not declare come after them, in the value's own order (`Validator({\"b\": int})` on "
+     "`{\"z\": 1, \"c\": 1}` reports `b`, then `z`, then `c`), from JSON input too", check_undeclared_key_order),
     ("is not the value of a one-value `Literal`", check_literal_codes),
     ("(\"one of: the literal 'a', the literal 'b'\")", check_literal_codes),
     ("reports the failures of the alternative that got deepest into the value", check_union_report),
@@ -633,7 +687,15 @@ CLAIMS = [
     ('a `str` subclass instance or `StrEnum` member equal to `"key"` is that key, in validation and in relation '
      'decisions alike, while `dict[Literal["key"], X]` admits only the exact `str`', check_keys_equal_to_a_field_name),
     ("an enum class against a set of its members when the class is a `Flag` or defines `_missing_` (itself or "
-     "through a base other than `Enum`)", check_enums_that_make_members),
+     "through a base other than `Enum`), when its metaclass defines its own `__call__`, `__getitem__`, `__iter__`, "
+     "instance checks or other enum machinery, when a `__new__` was assigned to it after it was made, or when its "
+     "`__members__` or `_value2member_map_` hold an instance that iterating it does not yield",
+     check_enums_that_make_members),
+    ("a literal whose constant lies in the other schema while values equal to it may fare differently there (a "
+     "dataclass instance, `Decimal(\"1\")` beside `Decimal(\"1.0\")`, a tuple, an instance of a subclass of a "
+     "builtin type), since a constant speaks for its equal values only when it is exactly an `int`, `bool`, `str`, "
+     "`bytes`, `float` or `complex` (a zero is checked with both signs) or `None`, an object compared by identity, "
+     "or a member of an enum listed as above", check_literals_with_differing_equals),
     ("a str as its value is refused as a forward reference", check_alias_spellings),
     ("a generic alias (`type L[T] = list[T]`, bare or as `L[int]`) is refused with `NotImplementedError`",
      check_alias_spellings),
@@ -682,6 +744,8 @@ CLAIMS = [
     ("so is any other object that is not an annotation (`3.5`, a function), there and inside `list[...]`, `dict[...]` "
      "or `Optional[...]`, where a str is a forward reference instead and is refused with `NotImplementedError`",
      check_objects_as_literals),
+    ("a bare tuple, set or frozenset (`(1, 2)`, `{1}`) is refused with `NotImplementedError` rather than taken as a "
+     "literal", check_bare_collections_refused),
     ('a class, and an object that is neither callable nor a constraint (a plain string), is ignored, so '
      '`Annotated[str, "a+"]` is `str`', check_annotated_metadata),
     ("an `annotated-types` constraint it does not check (`Timezone`, `Unit`) is refused", check_annotated_metadata),

@@ -108,6 +108,7 @@ const EnumHandles& enum_handles() {
     h.enum_meta = required_attr(module.get(), "EnumMeta");
     h.flag = required_attr(module.get(), "Flag");
     h.base = required_attr(module.get(), "Enum");
+    h.enum_new = required_attr(h.base.get(), "__new__");
     return h;
   });
 }

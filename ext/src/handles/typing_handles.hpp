@@ -57,6 +57,7 @@ struct EnumHandles {
   PyRef enum_meta;  // enum.EnumMeta
   PyRef flag;       // enum.Flag
   PyRef base;       // enum.Enum
+  PyRef enum_new;   // enum.Enum.__new__ (the function)
 };
 const EnumHandles& enum_handles();
 

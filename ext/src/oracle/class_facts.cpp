@@ -43,14 +43,30 @@ OracleAnswer same_as_type_hook(PyObject* metaclass, py::InternedName& name, chec
 struct BaseProbe {
   PyTypeObject* type;
   SlotKind kind;
+  unsigned long flag;  // the subclass flag validation's test reads; 0: none
 };
 
 // Probe order: bool-based classes report int, as bool subclasses int.
 const BaseProbe kProbes[] = {
-    {&PyLong_Type, SlotKind::Int},    {&PyUnicode_Type, SlotKind::Str}, {&PyBytes_Type, SlotKind::Bytes},
-    {&PyFloat_Type, SlotKind::Float}, {&PyTuple_Type, SlotKind::Tuple}, {&PyFrozenSet_Type, SlotKind::FrozenSet},
-    {&PyList_Type, SlotKind::List},   {&PySet_Type, SlotKind::Set},     {&PyDict_Type, SlotKind::Dict},
+    {&PyLong_Type, SlotKind::Int, Py_TPFLAGS_LONG_SUBCLASS},
+    {&PyUnicode_Type, SlotKind::Str, Py_TPFLAGS_UNICODE_SUBCLASS},
+    {&PyBytes_Type, SlotKind::Bytes, Py_TPFLAGS_BYTES_SUBCLASS},
+    {&PyFloat_Type, SlotKind::Float, 0},
+    {&PyTuple_Type, SlotKind::Tuple, Py_TPFLAGS_TUPLE_SUBCLASS},
+    {&PyFrozenSet_Type, SlotKind::FrozenSet, 0},
+    {&PyList_Type, SlotKind::List, Py_TPFLAGS_LIST_SUBCLASS},
+    {&PySet_Type, SlotKind::Set, 0},
+    {&PyDict_Type, SlotKind::Dict, Py_TPFLAGS_DICT_SUBCLASS},
 };
+
+// Whether validation's test for the probe's builtin (PyLong_Check and the
+// like) accepts instances of cls: the type flag where the test reads one,
+// else the type's own MRO. A metaclass mro() can make the flag and the MRO
+// disagree; the flag is what validation sees.
+bool passes_builtin_test(PyTypeObject* cls, const BaseProbe& probe) noexcept {
+  if (probe.flag != 0) return PyType_FastSubclass(cls, probe.flag);
+  return PyType_IsSubtype(cls, probe.type) != 0;
+}
 
 }  // namespace
 
@@ -67,13 +83,11 @@ bool has_identity_eq(PyObject* cls, check::FirstFatal& fatal) noexcept {
   return base && own.get() == base.get();
 }
 
-BuiltinBase builtin_base_kind(PyObject* cls, check::FirstFatal& fatal) noexcept {
+BuiltinBase builtin_base_kind(PyObject* cls) noexcept {
+  if (!PyType_Check(cls)) return {};
   uint32_t position = 1;
   for (const BaseProbe& probe : kProbes) {
-    if (fatal.met()) return {};
-    int is_sub = PyObject_IsSubclass(cls, reinterpret_cast<PyObject*>(probe.type));
-    if (is_sub < 0) fatal.absorb_pending();
-    if (is_sub == 1) return {position, probe.kind};
+    if (passes_builtin_test(reinterpret_cast<PyTypeObject*>(cls), probe)) return {position, probe.kind};
     ++position;
   }
   return {};

@@ -23,14 +23,15 @@ ir::OracleAnswer has_standard_class_hooks(PyObject* metaclass, check::FirstFatal
 // look-up fails.
 bool has_identity_eq(PyObject* cls, check::FirstFatal& fatal) noexcept;
 
-// The first of int, str, bytes, float, tuple, frozenset, list, set, dict that
-// cls is a subclass of: its position (1-9) in that order and its kind code;
-// (0, Unknown) when none. A probe that raises is skipped.
+// The first of int, str, bytes, float, tuple, frozenset, list, set, dict
+// whose validation test (PyLong_Check and the like) accepts cls's instances:
+// its position (1-9) in that order and its kind code; (0, Unknown) when none.
+// Calls no Python.
 struct BuiltinBase {
   uint32_t position = 0;
   ir::SlotKind kind = ir::SlotKind::Unknown;
 };
-BuiltinBase builtin_base_kind(PyObject* cls, check::FirstFatal& fatal) noexcept;
+BuiltinBase builtin_base_kind(PyObject* cls) noexcept;
 
 // The kind of obj by its exact type (never a subclass): None, bool, int,
 // float, str, bytes; Unknown for anything else.

@@ -1,6 +1,7 @@
 #include "oracle/pool_oracle.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "handles/typing_handles.hpp"
 #include "ir/list_facts.hpp"
 #include "oracle/class_facts.hpp"
+#include "oracle/enum_closure.hpp"
+#include "oracle/equal_values.hpp"
 #include "limits/limits.hpp"
 
 namespace tessolin::oracle {
@@ -83,26 +86,6 @@ OracleAnswer yes_no(bool b) noexcept { return b ? OracleAnswer::Yes : OracleAnsw
 
 PyRef typed_key(PyObject* x) { return PyRef::check(PyTuple_Pack(2, type_of(x), x)); }
 
-// Whether a class on the enum's MRO before `Enum` itself defines _missing_:
-// E(value) may then return a member its iteration never yields. The MRO is
-// the type's own (held while read); a class without Enum on it counts as
-// making members. Reads the classes' own dicts, not attributes.
-bool makes_members_on_lookup(PyObject* cls, PyObject* enum_base) {
-  PyRef mro = PyRef::borrow(reinterpret_cast<PyTypeObject*>(cls)->tp_mro);
-  if (!mro || !PyTuple_Check(mro.get())) return true;
-  for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(mro.get()); ++k) {
-    PyObject* item = PyTuple_GET_ITEM(mro.get(), k);
-    if (item == enum_base) return false;
-    if (!is_class(item)) return true;
-    PyRef dict = PyRef::check(PyType_GetDict(reinterpret_cast<PyTypeObject*>(item)));
-    PyObject* found = nullptr;
-    const int rc = py::check(PyDict_GetItemStringRef(dict.get(), "_missing_", &found));
-    Py_XDECREF(found);
-    if (rc != 0) return true;
-  }
-  return true;
-}
-
 }  // namespace
 
 // Whether the set (type(x), x) keys can stand for x's equality: a builtin
@@ -130,7 +113,7 @@ ClassAnswer PoolOracle::class_answer_of(PyObject* cls) {
     // The tuple is held while the ids are handed out.
     PyRef mro = PyRef::borrow(reinterpret_cast<PyTypeObject*>(cls)->tp_mro);
     if (!mro || !PyTuple_Check(mro.get())) return {};
-    BuiltinBase base = builtin_base_kind(cls, fatal_);
+    BuiltinBase base = builtin_base_kind(cls);
     // int and bool have bools among their instances, which the answer's
     // kind (int) would leave out.
     if (base.kind == SlotKind::Int && PyType_IsSubtype(&PyBool_Type, reinterpret_cast<PyTypeObject*>(cls))) {
@@ -201,25 +184,12 @@ ClassAnswer PoolOracle::class_answer(uint64_t i) {
 
 OracleAnswer PoolOracle::enum_members_within(PyObject* cls, const SchemaNode& b) {
   return answer_or(fatal_, OracleAnswer::Undecided, [&]() -> OracleAnswer {
-    const py::EnumHandles& handles = py::enum_handles();
-    if (py::check(PyObject_IsInstance(cls, handles.enum_meta.get())) != 1) return OracleAnswer::Undecided;
-    // A Flag class has members its iteration does not yield (combinations),
-    // and so may any enum whose _missing_ makes them on lookup.
-    if (py::check(PyObject_IsSubclass(cls, handles.flag.get())) != 0) return OracleAnswer::Undecided;
-    if (makes_members_on_lookup(cls, handles.base.get())) return OracleAnswer::Undecided;
+    std::optional<std::vector<PyRef>> members = closed_enum_members(cls, kMaxEnumMembers);
+    if (!members) return OracleAnswer::Undecided;
     // Members equal to other values (an int-valued enum's) are not settled
     // by testing the members alone.
     if (!has_identity_eq(cls, fatal_)) return OracleAnswer::Undecided;
-    std::vector<PyRef> members;
-    PyRef iterator = PyRef::check(PyObject_GetIter(cls));
-    while (members.size() <= kMaxEnumMembers) {
-      PyObject* item = PyIter_Next(iterator.get());
-      if (item == nullptr) break;
-      members.push_back(PyRef::steal(item));
-    }
-    if (PyErr_Occurred()) throw py::PythonError{};
-    if (members.empty() || members.size() > kMaxEnumMembers) return OracleAnswer::Undecided;
-    for (const PyRef& member : members) {
+    for (const PyRef& member : *members) {
       OracleAnswer answer = membership(b, member.get());
       if (answer != OracleAnswer::Yes) return answer;
     }
@@ -237,10 +207,27 @@ OracleAnswer PoolOracle::membership(const SchemaNode& b, PyObject* x) {
   return fatal_.met() ? OracleAnswer::Undecided : yes_no(member);
 }
 
+// Whether every value Literal[x] admits is in b. x not in b is a witness;
+// x in b proves the rest only through representatives of its equal values.
+OracleAnswer PoolOracle::literal_within(const SchemaNode& b, PyObject* x) {
+  const OracleAnswer itself = membership(b, x);
+  if (itself != OracleAnswer::Yes) return itself;
+  std::optional<std::vector<PyRef>> values = answer_or(
+      fatal_, std::optional<std::vector<PyRef>>{}, [&] { return literal_representatives(x, fatal_); });
+  if (!values) return OracleAnswer::Undecided;
+  bool undecided = false;
+  for (const PyRef& value : *values) {
+    const OracleAnswer answer = value.get() == x ? itself : membership(b, value.get());
+    if (answer == OracleAnswer::No) return OracleAnswer::No;
+    if (answer == OracleAnswer::Undecided) undecided = true;
+  }
+  return undecided ? OracleAnswer::Undecided : OracleAnswer::Yes;
+}
+
 OracleAnswer PoolOracle::decide_subset(const SchemaNode& a, const SchemaNode& b) {
   if (a.is(NodeKind::Literal)) {
     PyObject* x = constant(a.number());
-    return x == nullptr ? OracleAnswer::Undecided : membership(b, x);
+    return x == nullptr ? OracleAnswer::Undecided : literal_within(b, x);
   }
   if (!a.is(NodeKind::Instance)) return OracleAnswer::Undecided;
   PyObject* cls = constant(a.number());
@@ -391,7 +378,7 @@ OracleAnswer PoolOracle::class_kind_answer(uint64_t i, SlotKind kind, bool stric
   PyObject* cls = constant(i);
   if (cls == nullptr || !is_class(cls)) return OracleAnswer::Undecided;
   if (has_standard_class_hooks(type_of(cls), fatal_) != OracleAnswer::Yes) return OracleAnswer::Undecided;
-  SlotKind base = builtin_base_kind(cls, fatal_).kind;
+  SlotKind base = builtin_base_kind(cls).kind;
   if (base == SlotKind::Unknown) return strict ? OracleAnswer::No : OracleAnswer::Undecided;
   return yes_no(base == kind || (kind == SlotKind::Bool && base == SlotKind::Int));
 }

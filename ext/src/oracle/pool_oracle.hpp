@@ -60,6 +60,7 @@ class PoolOracle final : public ir::Oracle {
   ir::OracleAnswer class_kind_answer(uint64_t i, ir::SlotKind kind, bool strict);
   ir::OracleAnswer enum_members_within(PyObject* cls, const ir::SchemaNode& b);
   ir::OracleAnswer membership(const ir::SchemaNode& b, PyObject* x);
+  ir::OracleAnswer literal_within(const ir::SchemaNode& b, PyObject* x);
   bool keyable(PyObject* x) noexcept;
 
   // The typed keys of a long run of literal constants, learnt in order as

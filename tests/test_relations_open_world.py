@@ -1,0 +1,270 @@
+"""Relations where Python leaves a set open that looks closed: enums whose
+metaclass, `__new__` or private member maps make or hide instances that
+iteration never yields; literals whose constant has equal values that fare
+differently (a dataclass, a float or complex zero, a Decimal, a str subclass
+instance); and classes whose MRO and type flags disagree on their builtin
+base. Every proof is checked against a pool holding those values."""
+
+import enum
+import math
+from dataclasses import dataclass, field
+from decimal import Decimal
+from typing import Annotated, Literal
+
+import pytest
+from annotated_types import Predicate
+from hypothesis import given
+from hypothesis import strategies as st
+
+from tessolin import Validator, complement, intersection, recursive, union
+from test_relations import NOT_SUBSET, SOUNDNESS, SUBSET, UNDECIDED
+from test_relations_exact_types import _combined, _made_member, _proofs_hold
+
+# ---- enums made open by an ordinary call
+
+
+class CallMeta(enum.EnumType):
+    """E(value) makes a member for a value no member has."""
+
+    def __call__(cls, value, *args, **kwargs):
+        try:
+            return super().__call__(value, *args, **kwargs)
+        except ValueError:
+            return _made_member(cls, value)
+
+
+class ByCall(enum.Enum, metaclass=CallMeta):
+    A = 1
+
+
+class IndexMeta(enum.EnumType):
+    """E[name] makes a member for a name no member has."""
+
+    def __getitem__(cls, name):
+        try:
+            return super().__getitem__(name)
+        except KeyError:
+            return _made_member(cls, name)
+
+
+class ByIndex(enum.Enum, metaclass=IndexMeta):
+    A = 1
+
+
+class ReprMeta(enum.EnumType):
+    """A metaclass that changes nothing about the members."""
+
+    def __repr__(cls):
+        return f"<enum {cls.__name__}>"
+
+
+class Shown(enum.Enum, metaclass=ReprMeta):
+    A = 1
+    B = 2
+
+
+class ByNew(enum.Enum):
+    A = 1
+
+
+def _new_or_made(cls, value):
+    try:
+        return enum.Enum.__new__(cls, value)
+    except ValueError:
+        return _made_member(cls, value)
+
+
+ByNew.__new__ = _new_or_made
+
+
+class Added(enum.Enum):
+    A = 1
+
+
+enum.EnumType._add_member_(Added, "Z", _made_member(Added, 5))
+
+
+class Mapped(enum.Enum):
+    A = 1
+
+
+Mapped._value2member_map_[7] = _made_member(Mapped, 7)
+
+
+class Plain(enum.Enum):
+    RED = 1
+    GREEN = 2
+
+
+OPEN_ENUMS = [(ByCall, ByCall(9)), (ByIndex, ByIndex["zz"]), (ByNew, ByNew(9)), (Added, Added.Z), (Mapped, Mapped(7))]
+
+
+@pytest.mark.parametrize("cls, made", OPEN_ENUMS, ids=lambda x: getattr(x, "__name__", repr(x)))
+def test_enums_an_ordinary_call_extends_are_not_listed(cls, made):
+    assert Validator(cls).is_valid(made) and not Validator(Literal[cls.A]).is_valid(made)
+    assert made not in list(cls)
+    assert Validator(cls).relation_to(Literal[cls.A]) != SUBSET
+    assert not Validator(cls).is_equivalent(Literal[cls.A])
+    assert Validator(complement(Literal[cls.A])).relation_to(complement(cls)) != SUBSET
+    assert Validator(dict[cls, int]).relation_to(dict[Literal[cls.A], int]) != SUBSET
+    assert Validator(intersection(cls, complement(Literal[cls.A]))).is_empty() is False
+
+
+def test_standard_enums_are_still_listed():
+    assert Validator(Plain).is_equivalent(Literal[Plain.RED, Plain.GREEN])
+    assert Validator(Shown).is_equivalent(Literal[Shown.A, Shown.B])
+    assert Validator(complement(Literal[Plain.RED, Plain.GREEN])).relation_to(complement(Plain)) == SUBSET
+    assert Validator(dict[Plain, int]).relation_to(dict[Literal[Plain.RED, Plain.GREEN], int]) == SUBSET
+
+
+ENUM_POOL = [ByCall.A, ByCall(9), ByIndex.A, ByIndex["zz"], ByNew.A, ByNew(9), Added.A, Added.Z, Mapped.A,
+             Mapped(7), Shown.A, Shown.B, Plain.RED, 1, "x", None]
+
+
+def _enum_schemas():
+    enums = [ByCall, ByIndex, ByNew, Added, Mapped, Shown]
+    leaves = [*enums, *(Literal[e.A] for e in enums), Literal[Shown.A, Shown.B], Plain, Literal[Plain.RED], int]
+    return _combined(st.sampled_from(leaves))
+
+
+@SOUNDNESS
+@given(_enum_schemas(), _enum_schemas())
+def test_enum_proofs_hold_on_members_made_by_calls(left, right):
+    _proofs_hold(Validator(left), Validator(right), ENUM_POOL)
+
+
+# ---- literals whose equal values fare differently
+
+
+@dataclass
+class Point:
+    x: int
+
+
+@dataclass
+class Tagged:
+    x: int
+    tag: object = field(compare=False)
+
+
+class MyStr(str):
+    pass
+
+
+def _tagged_str(text, tag):
+    s = MyStr(text)
+    s.tag = tag
+    return s
+
+
+class Token:
+    """Compares by identity: equal means the same object."""
+
+
+TOKEN = Token()
+
+
+def _sign_of(x):
+    return math.copysign(1, x)
+
+
+POSITIVE_FLOAT = Annotated[float, Predicate(lambda x: _sign_of(x) > 0)]
+POSITIVE_REAL = Annotated[complex, Predicate(lambda z: _sign_of(z.real) > 0)]
+POSITIVE_IMAG = Annotated[complex, Predicate(lambda z: _sign_of(z.imag) > 0)]
+WHOLE_DECIMAL = Annotated[Decimal, Predicate(lambda d: d.as_tuple().exponent == 0)]
+TAGGED_A = Annotated[Tagged, Predicate(lambda t: t.tag == "a")]
+UNTAGGED = Annotated[MyStr, Predicate(lambda s: getattr(s, "tag", None) is None)]
+
+
+@pytest.mark.parametrize(
+    "left, right, twin",
+    [
+        (Literal[Point(1)], Point, Point(1.0)),
+        (Literal[Tagged(1, "a")], TAGGED_A, Tagged(1, None)),
+        (Literal[0.0], POSITIVE_FLOAT, -0.0),
+        (complex(0.0, 0.0), POSITIVE_REAL, complex(-0.0, 0.0)),
+        (complex(1.0, 0.0), POSITIVE_IMAG, complex(1.0, -0.0)),
+        (Decimal("1"), WHOLE_DECIMAL, Decimal("1.0")),
+        (Literal[MyStr("a")], UNTAGGED, _tagged_str("a", 1)),
+        (union(Literal[Point(1)], str), union(Point, str), Point(1.0)),
+        (list[Literal[0.0]], list[POSITIVE_FLOAT], [-0.0]),
+        (recursive(lambda r: union(Literal[Point(1)], list[r])), recursive(lambda r: union(Point, list[r])),
+         [Point(1.0)]),
+    ],
+    ids=repr,
+)
+def test_a_literal_in_b_proves_nothing_for_its_equal_values(left, right, twin):
+    a = Validator(left)
+    assert a.is_valid(twin) and not Validator(right).is_valid(twin)
+    assert a.relation_to(right) in (UNDECIDED, NOT_SUBSET)
+    assert not a.is_equivalent(intersection(left, right))
+
+
+@pytest.mark.parametrize(
+    "left, right, expected",
+    [
+        # Equal values that cannot differ keep their proofs.
+        (Literal[1, "a", b"x", True, None], union(int, str, bytes, None), SUBSET),
+        (Literal[1.5], POSITIVE_FLOAT, SUBSET),
+        (Literal[Plain.RED], Annotated[Plain, Predicate(lambda e: e.value == 1)], SUBSET),
+        (Literal[TOKEN], Annotated[Token, Predicate(lambda t: t is TOKEN)], SUBSET),
+        # A float zero whose twin is in b too.
+        (Literal[0.0], Annotated[float, Predicate(lambda x: x == 0)], SUBSET),
+        # A constant, or its twin, outside b is a witness.
+        (Literal[-0.0], POSITIVE_FLOAT, NOT_SUBSET),
+        (Literal[0.0], POSITIVE_FLOAT, NOT_SUBSET),
+    ],
+    ids=repr,
+)
+def test_literals_whose_equal_values_agree_keep_their_answers(left, right, expected):
+    assert Validator(left).relation_to(right) == expected
+
+
+LITERAL_POOL = [Point(1), Point(1.0), Point(2), Tagged(1, "a"), Tagged(1, None), 0.0, -0.0, 1.5,
+                complex(0.0, 0.0), complex(-0.0, 0.0), complex(0.0, -0.0), Decimal("1"), Decimal("1.0"),
+                Decimal("1.00"), MyStr("a"), _tagged_str("a", 1), "a", 1, None]
+
+
+def _literal_schemas():
+    constants = [Point(1), Tagged(1, "a"), 0.0, -0.0, 1.5, complex(0.0, 0.0), Decimal("1"), MyStr("a"), "a", 1]
+    leaves = [*(Literal[c] for c in constants), Point, Tagged, float, complex, Decimal, MyStr, str,
+              POSITIVE_FLOAT, POSITIVE_REAL, WHOLE_DECIMAL, TAGGED_A, UNTAGGED,
+              Annotated[Point, Predicate(lambda p: type(p.x) is int)]]
+    return _combined(st.sampled_from(leaves))
+
+
+@SOUNDNESS
+@given(_literal_schemas(), _literal_schemas())
+def test_literal_proofs_hold_on_equal_twins(left, right):
+    _proofs_hold(Validator(left), Validator(right), LITERAL_POOL)
+
+
+# ---- a builtin base seen through the MRO but not the type flag
+
+
+class HideInt(type):
+    def mro(cls):
+        return [c for c in super().mro() if c is not int]
+
+
+class FlaggedInt(int, metaclass=HideInt):
+    """An int by its type flag, which validation reads; not by its MRO."""
+
+
+class AddInt(HideInt):
+    def mro(cls):
+        order = [c for c in type.mro(cls) if c is not int]
+        return order[:-1] + [int, object]
+
+
+class UnflaggedInt(FlaggedInt, metaclass=AddInt):
+    """An int by its MRO only: validation's int test refuses it."""
+
+
+def test_builtin_base_is_the_one_validation_sees():
+    assert not Validator(int).is_valid(UnflaggedInt(3)) and Validator(UnflaggedInt).is_valid(UnflaggedInt(3))
+    assert Validator(UnflaggedInt).relation_to(int) == NOT_SUBSET
+    assert intersection(UnflaggedInt, complement(int)).is_empty() is False
+    assert Validator(int).is_valid(FlaggedInt(3))
+    assert Validator(FlaggedInt).relation_to(int) == SUBSET
+    assert intersection(FlaggedInt, complement(int)).is_empty() is True

@@ -208,6 +208,10 @@ def test_a_literal_in_b_proves_nothing_for_its_equal_values(left, right, twin):
         (Literal[1.5], POSITIVE_FLOAT, SUBSET),
         (Literal[Plain.RED], Annotated[Plain, Predicate(lambda e: e.value == 1)], SUBSET),
         (Literal[TOKEN], Annotated[Token, Predicate(lambda t: t is TOKEN)], SUBSET),
+        # A class or kind settles every value of the constant's type alike.
+        (Literal[Decimal("1")], Decimal, SUBSET),
+        (Literal[MyStr("a")], union(MyStr, int), SUBSET),
+        (Literal[MyStr("a")], str, SUBSET),
         # A float zero whose twin is in b too.
         (Literal[0.0], Annotated[float, Predicate(lambda x: x == 0)], SUBSET),
         # A constant, or its twin, outside b is a witness.

@@ -19,8 +19,9 @@ PyTypeObject* as_type(PyObject* cls) noexcept { return reinterpret_cast<PyTypeOb
 // hooks for making and adding members. A metaclass below EnumType whose own
 // dict defines one of them may make or hide instances.
 constexpr std::array kMetaclassHooks = {
-    // calling, indexing, iterating, sizing
+    // calling, indexing, iterating, sizing, and the maps they read
     "__call__", "__getitem__", "__iter__", "__reversed__", "__len__", "__contains__", "__members__",
+    "_member_names_", "_member_map_", "_value2member_map_",
     // attribute access and instance tests
     "__getattr__", "__getattribute__", "__setattr__", "__delattr__", "__instancecheck__", "__subclasscheck__",
     // class creation and the enum machinery's own hooks

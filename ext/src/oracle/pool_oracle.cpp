@@ -207,11 +207,25 @@ OracleAnswer PoolOracle::membership(const SchemaNode& b, PyObject* x) {
   return fatal_.met() ? OracleAnswer::Undecided : yes_no(member);
 }
 
+// Whether b admits or refuses every value of exactly x's type alike: a kind
+// that tests the type alone, or a class with the standard instance checks
+// that x's type derives from (isinstance then answers before it could read
+// a value's own __class__).
+bool PoolOracle::type_settles(const SchemaNode& b, PyObject* x) {
+  if (ir::is_plain_kind(b.kind())) return true;
+  if (!b.is(NodeKind::Instance)) return false;
+  PyObject* cls = constant(b.number());
+  if (cls == nullptr || !is_class(cls)) return false;
+  if (has_standard_class_hooks(type_of(cls), fatal_) != OracleAnswer::Yes) return false;
+  return PyType_IsSubtype(Py_TYPE(x), reinterpret_cast<PyTypeObject*>(cls)) != 0;
+}
+
 // Whether every value Literal[x] admits is in b. x not in b is a witness;
-// x in b proves the rest only through representatives of its equal values.
+// x in b proves the rest only where b looks at the type alone, or through
+// representatives of x's equal values.
 OracleAnswer PoolOracle::literal_within(const SchemaNode& b, PyObject* x) {
   const OracleAnswer itself = membership(b, x);
-  if (itself != OracleAnswer::Yes) return itself;
+  if (itself != OracleAnswer::Yes || type_settles(b, x)) return itself;
   std::optional<std::vector<PyRef>> values = answer_or(
       fatal_, std::optional<std::vector<PyRef>>{}, [&] { return literal_representatives(x, fatal_); });
   if (!values) return OracleAnswer::Undecided;

@@ -61,6 +61,7 @@ class PoolOracle final : public ir::Oracle {
   ir::OracleAnswer enum_members_within(PyObject* cls, const ir::SchemaNode& b);
   ir::OracleAnswer membership(const ir::SchemaNode& b, PyObject* x);
   ir::OracleAnswer literal_within(const ir::SchemaNode& b, PyObject* x);
+  bool type_settles(const ir::SchemaNode& b, PyObject* x);
   bool keyable(PyObject* x) noexcept;
 
   // The typed keys of a long run of literal constants, learnt in order as

@@ -51,9 +51,23 @@ def ints_in_strs_or_int(n):
     return lambda: a.relation_to(b)
 
 
+def outside_each(values):
+    return intersection(*[complement(Literal[v]) for v in values])
+
+
 def complements_empty(n):
-    v = intersection(*[complement(Literal[str(i)]) for i in range(n)])
+    v = outside_each(str(i) for i in range(n))
     return v.is_empty
+
+
+def outside_each_int_in_outside_all(n):
+    a, b = outside_each(range(n)), complement(ints(n))
+    return lambda: a.relation_to(b)
+
+
+def outside_each_str_in_outside_all(n):
+    a, b = outside_each(str(i) for i in range(n)), complement(strs(n))
+    return lambda: a.relation_to(b)
 
 
 def lists_in_lists_and_one(n):
@@ -134,6 +148,8 @@ QUESTIONS = [
     ("Literal[n ints] vs union(n kind combinations)", KIND_COMBINATIONS, ints_in_kind_combinations),
     ("set[Literal[n ints]] of 2 or more vs union(n lists, str)", PAIRS, bounded_set_in_lists_or_str),
     ("Annotated[int, n Ge bounds] vs the bounds shifted by one", LITERALS, bounds_in_bounds_shifted),
+    ("intersection(n complement(Literal[i])) vs complement(n ints)", PAIRS, outside_each_int_in_outside_all),
+    ("intersection(n complement(Literal[str])) vs complement(n strs)", PAIRS, outside_each_str_in_outside_all),
 ]
 
 

@@ -272,6 +272,10 @@ def _strs(n):
     return _literals(map(str, range(n)))
 
 
+def _outside_each(values):
+    return intersection(*[complement(Literal[v]) for v in values])
+
+
 def _lists(n):
     return [list[Literal[i]] for i in range(n)]
 
@@ -341,6 +345,20 @@ LONG_INCLUSION = [
     pytest.param(lambda: (_literals([_huge(), *range(LONG)]),
                           complement(_literals([_KEYLESS, _huge(), *range(-LONG, 0)]))),
                  NOT_SUBSET, MAYBE_NOT, id="keyless-then-equal-in-another-slot"),
+    # a meet of complements of constants against the complement of their union
+    pytest.param(lambda: (_outside_each(range(LONG)), complement(_ints(LONG))), SUBSET, SUBSET,
+                 id="outside-each-int-is-outside-all"),
+    pytest.param(lambda: (_outside_each(map(str, range(LONG))), complement(_strs(LONG))), SUBSET, SUBSET,
+                 id="outside-each-str-is-outside-all"),
+    pytest.param(lambda: (_outside_each(range(LONG - 1)), complement(_ints(LONG))), MAYBE_NOT, SUBSET,
+                 id="outside-each-but-one"),
+    pytest.param(lambda: (_outside_each([True, 1.0, 0, *range(2, LONG)]), complement(_ints(LONG))), MAYBE_NOT,
+                 MAYBE_NOT, id="outside-True-and-1.0-is-not-outside-1"),
+    pytest.param(lambda: (_outside_each([NAN, _KEYLESS, *range(LONG)]),
+                          complement(_literals([_KEYLESS, *range(LONG)]))),
+                 SUBSET, SUBSET, id="outside-each-with-nan-and-keyless"),
+    pytest.param(lambda: (_outside_each(range(LONG)), complement(_literals([_KEYLESS, *range(LONG)]))), MAYBE_NOT,
+                 SUBSET, id="outside-each-but-keyless"),
     pytest.param(lambda: (_literals(_OBJECTS[:20]), complement(_literals(_OBJECTS[20:]))), SUBSET, MAYBE_NOT,
                  id="objects-outside-objects"),
     pytest.param(lambda: (_literals(_OBJECTS[:20]), _literals(_OBJECTS)), SUBSET, NOT_SUBSET, id="objects-in-objects"),

@@ -27,30 +27,6 @@ Relation relation_of(Emptiness e) noexcept {
   }
 }
 
-bool inhabited_on_sight(const SchemaNode& node, int depth) noexcept {
-  switch (node.kind()) {
-    case NodeKind::Anything:
-    case NodeKind::None:
-    case NodeKind::Bool:
-    case NodeKind::Int:
-    case NodeKind::Float:
-    case NodeKind::Str:
-    case NodeKind::Bytes:
-    case NodeKind::Collection: return true;
-    case NodeKind::Sequence: return node.prefix().empty();
-    case NodeKind::Record:
-      for (const ir::RecordField& f : node.fields())
-        if (f.required) return false;
-      return true;
-    case NodeKind::Union:
-      if (depth > 64) return false;
-      for (const SchemaNode& m : node.members())
-        if (inhabited_on_sight(m, depth + 1)) return true;
-      return false;
-    default: return false;
-  }
-}
-
 // The literal set of a node: a Literal, or a Union of Literals with
 // strictly increasing pool indices.
 std::optional<ir::LiteralMembers> literal_set(const SchemaNode& node, ir::ListFacts& lists) {
@@ -117,6 +93,11 @@ Relation intersection_on_left(const SchemaNode& a, const SchemaNode& b, Decision
   if (b.is(NodeKind::Union))
     for (const SchemaNode& m : b.members())
       if (decide_inclusion(a, m, ctx, assumed) == Relation::Subset) return Relation::Subset;
+  // A value of a lies outside every Y of a's members ¬Y, so outside X when
+  // X lies within their union: then a lies within b = ¬X.
+  if (b.is(NodeKind::Complement))
+    if (std::optional<SchemaNode> outside = ctx.lists.complements_joined(a.members()))
+      if (decide_inclusion(*b.inner(), *outside, ctx, assumed) == Relation::Subset) return Relation::Subset;
   const ir::NodeList& ms = a.members();
   if (ms.size() == 2 && ms[0].is(NodeKind::Instance) && ms[1].is(NodeKind::Object)) {
     const uint64_t c = ms[0].number();
@@ -192,10 +173,8 @@ Relation union_procedure(const SchemaNode& a, const SchemaNode& b, DecisionConte
 
 }  // namespace
 
-bool trivially_inhabited(const SchemaNode& node) noexcept { return inhabited_on_sight(node, 0); }
-
 Relation refutation_step(const SchemaNode& a, DecisionContext& ctx) {
-  if (trivially_inhabited(a)) return Relation::NotSubset;
+  if (ctx.lists.inhabited_on_sight(a)) return Relation::NotSubset;
   return relation_of(emptiness_with_fresh_stack(a, ctx).emptiness());
 }
 

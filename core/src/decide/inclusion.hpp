@@ -36,9 +36,6 @@ bool member_list_inclusion(std::span<const ir::SchemaNode> items,
                            std::span<const std::span<const ir::SchemaNode>> alternatives, DecisionContext& ctx,
                            AssumedPairs& assumed);
 
-// Inhabited on sight, without oracle or budget.
-bool trivially_inhabited(const ir::SchemaNode& node) noexcept;
-
 // ---- settling an intermediate answer for the pair (a, b) of a call
 
 // Some value of a, if a has any, lies outside b.

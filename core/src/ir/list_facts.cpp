@@ -4,6 +4,7 @@
 #include <numeric>
 #include <optional>
 
+#include "ir/constructors.hpp"
 #include "ir/node_order.hpp"
 
 namespace tessolin::ir {
@@ -140,6 +141,51 @@ KindMaskResult ListFacts::kind_mask(const SchemaNode& node) {
   Entry* e = join || node.is(NodeKind::Intersection) ? entry(node.members()) : nullptr;
   if (!e) return ir::kind_mask(node);
   return remembered(join ? e->union_mask : e->intersection_mask, [&] { return ir::kind_mask(node); });
+}
+
+bool ListFacts::inhabited_on_sight(const SchemaNode& node) { return on_sight_at(node, 0); }
+
+bool ListFacts::on_sight_at(const SchemaNode& node, int depth) {
+  switch (node.kind()) {
+    case NodeKind::Anything:
+    case NodeKind::None:
+    case NodeKind::Bool:
+    case NodeKind::Int:
+    case NodeKind::Float:
+    case NodeKind::Str:
+    case NodeKind::Bytes:
+    case NodeKind::Collection: return true;
+    case NodeKind::Sequence: return node.prefix().empty();
+    case NodeKind::Record:
+      for (const RecordField& f : node.fields())
+        if (f.required) return false;
+      return true;
+    case NodeKind::Union: {
+      if (depth > 64) return false;
+      // A refutation asks this of the same long union once per member of the
+      // other side; a scan on each ask would make that quadratic.
+      const auto scan = [&] {
+        for (const SchemaNode& m : node.members())
+          if (on_sight_at(m, depth + 1)) return true;
+        return false;
+      };
+      Entry* e = entry(node.members());
+      return e ? remembered(e->on_sight, scan) : scan();
+    }
+    default: return false;
+  }
+}
+
+std::optional<SchemaNode> ListFacts::complements_joined(const NodeList& list) {
+  const auto join = [&]() -> std::optional<SchemaNode> {
+    std::vector<SchemaNode> inners;
+    for (const SchemaNode& m : list)
+      if (m.is(NodeKind::Complement)) inners.push_back(*m.inner());
+    if (inners.size() < 2) return std::nullopt;
+    return make_union(std::move(inners));
+  };
+  Entry* e = entry(list);
+  return e ? remembered(e->joined_complements, join) : join();
 }
 
 void ListFacts::learn_grouping(Entry& e) {

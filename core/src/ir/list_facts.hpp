@@ -99,6 +99,16 @@ class ListFacts {
   // kind_mask(node), remembered for a Union or Intersection of a long list.
   KindMaskResult kind_mask(const SchemaNode& node);
 
+  // Whether the node admits a value on sight, without oracle or budget (a
+  // builtin kind, a container that may be empty, or a Union with such a
+  // member), remembered for a Union of a long list. False claims nothing.
+  bool inhabited_on_sight(const SchemaNode& node);
+
+  // The join (make_union, without definitions) of the inner schemas of the
+  // list's Complement members, when it has two or more; remembered for a
+  // long list.
+  std::optional<SchemaNode> complements_joined(const NodeList& list);
+
   // The members of a long list grouped by their part in nodes_disjoint:
   // one group per role and kind, the groups in that order, the positions
   // of a group's members in list order. Empty for a short list, whose
@@ -140,6 +150,8 @@ class ListFacts {
     std::optional<KindMask> kinds;
     std::optional<KindMaskResult> union_mask;
     std::optional<KindMaskResult> intersection_mask;
+    std::optional<bool> on_sight;
+    std::optional<std::optional<SchemaNode>> joined_complements;
     bool grouped = false;
     std::vector<Group> groups;
     std::vector<uint32_t> positions;
@@ -158,6 +170,7 @@ class ListFacts {
   // past kHeldMembers).
   Entry* entry(const NodeList& list);
   void learn_grouping(Entry& e);
+  bool on_sight_at(const SchemaNode& node, int depth);
 
   Oracle& oracle_;
   std::function<bool()> spend_;

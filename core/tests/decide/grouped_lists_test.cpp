@@ -4,11 +4,14 @@
 // short by the steps may only claim less.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <random>
 #include <vector>
 
+#include "decide/decisions.hpp"
 #include "decide_test_support.hpp"
 #include "ir/list_facts.hpp"
 #include "ir/value_kinds.hpp"
@@ -219,6 +222,113 @@ TEST_F(GroupedListsTest, ContainsAgreesWithAScan) {
       for (const SchemaNode& x : pool) EXPECT_EQ(grouped.contains(list, x), each.contains(list, x));
     }
   }
+}
+
+TEST_F(GroupedListsTest, OnSightAndJoinedComplementsAgreeWithAScan) {
+  std::mt19937 rng(21);
+  int inhabited = 0, joined = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::vector<SchemaNode> drawn = drawn_list(rng);
+    // A few members complemented, so that a list holds none, one or more.
+    const size_t flips = rng() % 2 ? rng() % 2 : 2 + rng() % 4;
+    for (size_t i = 0; i < flips; ++i) {
+      SchemaNode& m = drawn[rng() % drawn.size()];
+      m = Not(m);
+    }
+    NodeList list = NodeList::copy_of(drawn);
+    SchemaNode u = RawUnion(drawn);
+    ListFacts kept(oracle);
+    ListFacts each(oracle, {}, kEveryList);
+    // The second ask answers from what the first kept.
+    for (int ask = 0; ask < 2; ++ask) {
+      const bool on_sight = each.inhabited_on_sight(u);
+      EXPECT_EQ(kept.inhabited_on_sight(u), on_sight) << "round " << round;
+      const std::optional<SchemaNode> expected = each.complements_joined(list);
+      const std::optional<SchemaNode> got = kept.complements_joined(list);
+      ASSERT_EQ(got.has_value(), expected.has_value()) << "round " << round;
+      if (got) {
+        EXPECT_TRUE(ir::node_eq(*got, *expected)) << "round " << round;
+      }
+      if (ask == 0) {
+        inhabited += on_sight;
+        joined += expected.has_value();
+      }
+    }
+  }
+  // Both answers were met.
+  EXPECT_GT(inhabited, 30);
+  EXPECT_LT(inhabited, 270);
+  EXPECT_GT(joined, 30);
+  EXPECT_LT(joined, 270);
+}
+
+// The meet of the complements of constants s against the complement of the
+// union of constants t, long lists and short, both ways: a within b exactly
+// when every value of t is a value of s. Each answer given must hold; with
+// every index of t among s's, the answer must be given.
+TEST_F(GroupedListsTest, ComplementsMetAgainstTheComplementOfAUnion) {
+  // 30 and on: more ints, so that lists are long without repeats.
+  for (uint64_t i = 30; i < 70; ++i) oracle.constants[i] = IntC(static_cast<int64_t>(i));
+  std::vector<uint64_t> constants;
+  for (uint64_t i = 0; i <= 14; ++i) constants.push_back(i);
+  for (uint64_t i = 30; i < 70; ++i) constants.push_back(i);
+  enum class Truth { Yes, No, Unknown };
+  // Whether every value of a Literal of `from` is one of a Literal of `into`.
+  auto covered = [&](const std::vector<uint64_t>& from, const std::vector<uint64_t>& into) {
+    Truth all = Truth::Yes;
+    for (uint64_t t : from) {
+      if (t == 8) continue;  // NaN: no value
+      Truth here = Truth::No;
+      for (uint64_t s : into) {
+        if (s == t) {
+          here = Truth::Yes;
+          break;
+        }
+        const OracleAnswer d = oracle.constants_distinct(s, t);
+        if (d == OracleAnswer::No) {
+          here = Truth::Yes;
+          break;
+        }
+        if (d == OracleAnswer::Undecided) here = Truth::Unknown;
+      }
+      if (here == Truth::No) return Truth::No;
+      if (here == Truth::Unknown) all = Truth::Unknown;
+    }
+    return all;
+  };
+  auto holds = [](Relation r, Truth t) {
+    if (r == Relation::Subset) return t == Truth::Yes;
+    if (r == Relation::NotSubset) return t == Truth::No;
+    return true;
+  };
+  std::mt19937 rng(23);
+  int subsets = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::vector<uint64_t> s, t;
+    const size_t size = rng() % 2 ? 2 + rng() % 6 : 16 + rng() % 30;
+    for (size_t i = 0; i < size; ++i) s.push_back(constants[rng() % constants.size()]);
+    // t from s, maybe with a few constants more.
+    for (size_t i = 0; i < size; ++i) t.push_back(s[rng() % s.size()]);
+    if (rng() % 2)
+      for (int i = 0; i < 3; ++i) t.push_back(constants[rng() % constants.size()]);
+    std::vector<SchemaNode> met, joined;
+    for (uint64_t i : s) met.push_back(Not(Lit(i)));
+    for (uint64_t i : t) joined.push_back(Lit(i));
+    const SchemaNode a = I(met), b = Not(U(joined));
+    const int32_t steps = rng() % 4 ? WorkBudget::kQuerySteps : static_cast<int32_t>(rng() % 64);
+    WorkBudget forward_budget(steps), backward_budget(steps);
+    const Relation forward = relation(a, b, {}, oracle, forward_budget);
+    const Relation backward = relation(b, a, {}, oracle, backward_budget);
+    EXPECT_TRUE(holds(forward, covered(t, s))) << "round " << round;
+    EXPECT_TRUE(holds(backward, covered(s, t))) << "round " << round;
+    bool t_within_s = true;
+    for (uint64_t i : t) t_within_s = t_within_s && std::find(s.begin(), s.end(), i) != s.end();
+    if (t_within_s && steps == WorkBudget::kQuerySteps) {
+      EXPECT_EQ(forward, Relation::Subset) << "round " << round;
+      ++subsets;
+    }
+  }
+  EXPECT_GT(subsets, 50);
 }
 
 }  // namespace

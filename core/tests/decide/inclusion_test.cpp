@@ -178,6 +178,35 @@ TEST_F(InclusionTest, Complements) {
   });
 }
 
+// A value outside each of a's complemented sets lies outside their union,
+// so a meets no value of the union's complement; each answer is checked
+// against the values the two sides hold.
+TEST_F(InclusionTest, ComplementsMetAgainstTheComplementOfTheirUnion) {
+  auto outside = [](std::vector<uint64_t> constants) {
+    std::vector<SchemaNode> members;
+    for (uint64_t i : constants) members.push_back(Not(Lit(i)));
+    return I(members);
+  };
+  auto outside_all = [](std::vector<uint64_t> constants) {
+    std::vector<SchemaNode> literals;
+    for (uint64_t i : constants) literals.push_back(Lit(i));
+    return Not(U(literals));
+  };
+  check({
+      {"the same constants", outside({0, 1, 2}), outside_all({0, 1, 2}), kSub, kSub},
+      // a holds 3, which b does not.
+      {"one left out", outside({0, 1}), outside_all({0, 1, 2}), kUnd, kSub},
+      {"NaN holds no value", outside({3, 0, 1}), outside_all({0, 1}), kSub, kSub},
+      {"NaN on the other side", outside({0, 1}), outside_all({0, 1, 3}), kSub, kSub},
+      {"an opaque constant on both sides", outside({7, 0}), outside_all({7, 0}), kSub, kSub},
+      // Whether 7 is 1 or 2 is not known.
+      {"an opaque constant on one side", outside({0, 1}), outside_all({7, 0}), kUnd, kUnd},
+      // 3 at two indices: equal values, which only the oracle tells.
+      {"an equal constant at another index", outside({8, 0}), outside_all({2, 0}), kUnd, kUnd},
+      {"with a kind beside", I({IntN(), Not(Lit(0)), Not(Lit(1))}), outside_all({0, 1}), kSub, kUnd},
+  });
+}
+
 TEST_F(InclusionTest, ComplementAgainstAClassAsksEveryOtherKind) {
   oracle.within_class[{SlotKind::Str, 20}] = OracleAnswer::No;
   EXPECT_EQ(rel(Not(IntN()), Inst(20)), kNot);

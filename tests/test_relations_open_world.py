@@ -18,7 +18,7 @@ from hypothesis import strategies as st
 
 from tessolin import Validator, complement, intersection, recursive, union
 from test_relations import NOT_SUBSET, SOUNDNESS, SUBSET, UNDECIDED
-from test_relations_exact_types import _combined, _made_member, _proofs_hold
+from test_relations_exact_types import IColor, MyStr, _combined, _made_member, _proofs_hold
 
 # ---- enums made open by an ordinary call
 
@@ -147,14 +147,25 @@ class Tagged:
     tag: object = field(compare=False)
 
 
-class MyStr(str):
-    pass
-
-
 def _tagged_str(text, tag):
     s = MyStr(text)
     s.tag = tag
     return s
+
+
+class Twin(int, enum.Enum):
+    """Two members, unequal values, equal as ints: Literal[Twin.A] admits B."""
+
+    def __new__(cls, number, label):
+        member = int.__new__(cls, number)
+        member._value_ = label
+        return member
+
+    def __repr__(self):
+        return f"Twin.{self._name_}"
+
+    A = (1, "a")
+    B = (1, "b")
 
 
 class Token:
@@ -186,6 +197,7 @@ UNTAGGED = Annotated[MyStr, Predicate(lambda s: getattr(s, "tag", None) is None)
         (complex(1.0, 0.0), POSITIVE_IMAG, complex(1.0, -0.0)),
         (Decimal("1"), WHOLE_DECIMAL, Decimal("1.0")),
         (Literal[MyStr("a")], UNTAGGED, _tagged_str("a", 1)),
+        (Literal[Twin.A], Annotated[Twin, Predicate(lambda e: e.value == "a")], Twin.B),
         (union(Literal[Point(1)], str), union(Point, str), Point(1.0)),
         (list[Literal[0.0]], list[POSITIVE_FLOAT], [-0.0]),
         (recursive(lambda r: union(Literal[Point(1)], list[r])), recursive(lambda r: union(Point, list[r])),
@@ -207,6 +219,8 @@ def test_a_literal_in_b_proves_nothing_for_its_equal_values(left, right, twin):
         (Literal[1, "a", b"x", True, None], union(int, str, bytes, None), SUBSET),
         (Literal[1.5], POSITIVE_FLOAT, SUBSET),
         (Literal[Plain.RED], Annotated[Plain, Predicate(lambda e: e.value == 1)], SUBSET),
+        (Literal[IColor.ONE], Annotated[IColor, Predicate(lambda e: e.name == "ONE")], SUBSET),
+        (Literal[Twin.A], Annotated[Twin, Predicate(lambda e: e == 1)], SUBSET),
         (Literal[TOKEN], Annotated[Token, Predicate(lambda t: t is TOKEN)], SUBSET),
         # A class or kind settles every value of the constant's type alike.
         (Literal[Decimal("1")], Decimal, SUBSET),
@@ -226,14 +240,15 @@ def test_literals_whose_equal_values_agree_keep_their_answers(left, right, expec
 
 LITERAL_POOL = [Point(1), Point(1.0), Point(2), Tagged(1, "a"), Tagged(1, None), 0.0, -0.0, 1.5,
                 complex(0.0, 0.0), complex(-0.0, 0.0), complex(0.0, -0.0), Decimal("1"), Decimal("1.0"),
-                Decimal("1.00"), MyStr("a"), _tagged_str("a", 1), "a", 1, None]
+                Decimal("1.00"), MyStr("a"), _tagged_str("a", 1), Twin.A, Twin.B, "a", 1, None]
 
 
 def _literal_schemas():
-    constants = [Point(1), Tagged(1, "a"), 0.0, -0.0, 1.5, complex(0.0, 0.0), Decimal("1"), MyStr("a"), "a", 1]
+    constants = [Point(1), Tagged(1, "a"), 0.0, -0.0, 1.5, complex(0.0, 0.0), Decimal("1"), MyStr("a"), Twin.A, "a", 1]
     leaves = [*(Literal[c] for c in constants), Point, Tagged, float, complex, Decimal, MyStr, str,
               POSITIVE_FLOAT, POSITIVE_REAL, WHOLE_DECIMAL, TAGGED_A, UNTAGGED,
-              Annotated[Point, Predicate(lambda p: type(p.x) is int)]]
+              Annotated[Point, Predicate(lambda p: type(p.x) is int)], Twin,
+              Annotated[Twin, Predicate(lambda e: e.value == "a")]]
     return _combined(st.sampled_from(leaves))
 
 

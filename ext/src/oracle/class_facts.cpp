@@ -93,6 +93,12 @@ BuiltinBase builtin_base_kind(PyObject* cls) noexcept {
   return {};
 }
 
+PyRef own_mro(PyObject* cls) noexcept {
+  PyRef mro = PyRef::borrow(reinterpret_cast<PyTypeObject*>(cls)->tp_mro);
+  if (!mro || !PyTuple_Check(mro.get())) return {};
+  return mro;
+}
+
 SlotKind scalar_kind_of(PyObject* obj) noexcept {
   if (obj == Py_None) return SlotKind::None;
   if (PyBool_Check(obj)) return SlotKind::Bool;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "binding/ref.hpp"
 #include "check/first_fatal.hpp"
 #include "ir/oracle.hpp"
 
@@ -32,6 +33,11 @@ struct BuiltinBase {
   ir::SlotKind kind = ir::SlotKind::Unknown;
 };
 BuiltinBase builtin_base_kind(PyObject* cls) noexcept;
+
+// The type's own MRO (held), which isinstance and issubclass follow: the
+// __mro__ attribute may be a metaclass property telling another story.
+// Empty when it is no tuple.
+py::PyRef own_mro(PyObject* cls) noexcept;
 
 // The kind of obj by its exact type (never a subclass): None, bool, int,
 // float, str, bytes; Unknown for anything else.

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "binding/error.hpp"
+#include "oracle/class_facts.hpp"
 #include "handles/typing_handles.hpp"
 
 namespace tessolin::oracle {
@@ -41,14 +42,6 @@ PyRef own_entry(PyObject* cls, const char* name) {
 }
 
 bool defines(PyObject* cls, const char* name) { return static_cast<bool>(own_entry(cls, name)); }
-
-// The type's own MRO, which isinstance follows (the __mro__ attribute may be
-// a metaclass property telling another story); empty when it is no tuple.
-PyRef own_mro(PyObject* cls) {
-  PyRef mro = PyRef::borrow(as_type(cls)->tp_mro);
-  if (!mro || !PyTuple_Check(mro.get())) return {};
-  return mro;
-}
 
 // Whether every class of the metaclass's MRO before EnumType leaves the
 // hooks above to EnumType.

@@ -3,9 +3,7 @@
 #include <cmath>
 
 #include "binding/error.hpp"
-#include "limits/limits.hpp"
 #include "oracle/class_facts.hpp"
-#include "oracle/enum_closure.hpp"
 
 namespace tessolin::oracle {
 
@@ -22,40 +20,28 @@ Values only(PyObject* x) {
   return values;
 }
 
-// 0.0 and -0.0 for a float zero; the value itself otherwise (a NaN equals
-// nothing, another float equals only floats of its bits).
+// A float zero and its twin of the other sign; another float equals only
+// floats of its bits, a NaN nothing.
 Values float_twins(PyObject* x) {
-  if (PyFloat_AS_DOUBLE(x) != 0.0) return only(x);
-  Values values;
-  values.push_back(PyRef::check(PyFloat_FromDouble(0.0)));
-  values.push_back(PyRef::check(PyFloat_FromDouble(-0.0)));
+  Values values = only(x);
+  const double v = PyFloat_AS_DOUBLE(x);
+  if (v == 0.0) values.push_back(PyRef::check(PyFloat_FromDouble(-v)));
   return values;
 }
 
-// Every sign of each zero part; a part that is a NaN makes the value equal
-// to nothing but itself.
+// The value with each zero part of either sign; a NaN part makes the value
+// equal to nothing but itself.
 Values complex_twins(PyObject* x) {
+  Values values = only(x);
   const Py_complex c = PyComplex_AsCComplex(x);
-  if (std::isnan(c.real) || std::isnan(c.imag)) return only(x);
-  const int reals = c.real == 0.0 ? 2 : 1;
-  const int imags = c.imag == 0.0 ? 2 : 1;
-  Values values;
-  for (int r = 0; r < reals; ++r)
-    for (int i = 0; i < imags; ++i)
-      values.push_back(PyRef::check(PyComplex_FromDoubles(r == 0 ? c.real : -c.real, i == 0 ? c.imag : -c.imag)));
+  if (std::isnan(c.real) || std::isnan(c.imag)) return values;
+  const auto twin = [&](double real, double imag) {
+    values.push_back(PyRef::check(PyComplex_FromDoubles(real, imag)));
+  };
+  if (c.real == 0.0) twin(-c.real, c.imag);
+  if (c.imag == 0.0) twin(c.real, -c.imag);
+  if (c.real == 0.0 && c.imag == 0.0) twin(-c.real, -c.imag);
   return values;
-}
-
-// The members of x's enum equal to x, when the enum is closed: its only
-// instances are then its members.
-std::optional<Values> equal_members(PyObject* x) {
-  std::optional<Values> members =
-      closed_enum_members(reinterpret_cast<PyObject*>(Py_TYPE(x)), limits::kMaxEnumMembers);
-  if (!members) return std::nullopt;
-  Values equal;
-  for (PyRef& member : *members)
-    if (py::check(PyObject_RichCompareBool(member.get(), x, Py_EQ)) == 1) equal.push_back(std::move(member));
-  return equal;
 }
 
 }  // namespace
@@ -68,8 +54,7 @@ std::optional<Values> literal_representatives(PyObject* x, check::FirstFatal& fa
   }
   if (PyComplex_CheckExact(x)) return complex_twins(x);
   if (has_identity_eq(reinterpret_cast<PyObject*>(Py_TYPE(x)), fatal)) return only(x);
-  if (fatal.met()) return std::nullopt;
-  return equal_members(x);
+  return std::nullopt;
 }
 
 }  // namespace tessolin::oracle

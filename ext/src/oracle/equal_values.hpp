@@ -16,11 +16,11 @@
 namespace tessolin::oracle {
 
 // Values, held, that together stand for every value the literal of `x`
-// admits, `x` among them: `x` alone for exact None, bool, int, str and bytes,
+// admits, `x` first: `x` alone for exact None, bool, int, str and bytes,
 // non-zero floats and instances of classes that compare by identity; a float
-// or complex zero with its signed twins; the members equal to `x` for a
-// member of a closed enum. nullopt when no such list is known. Throws
-// PythonError when a Python call fails.
+// or complex zero with its signed twins. nullopt for any other constant (an
+// enum member of a closed enum is the caller's to settle through its
+// members). Throws PythonError when a Python call fails.
 std::optional<std::vector<py::PyRef>> literal_representatives(PyObject* x, check::FirstFatal& fatal);
 
 }  // namespace tessolin::oracle

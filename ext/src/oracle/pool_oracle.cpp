@@ -108,11 +108,9 @@ uint32_t PoolOracle::class_id_of(PyObject* cls) {
 ClassAnswer PoolOracle::class_answer_of(PyObject* cls) {
   if (has_standard_class_hooks(type_of(cls), fatal_) != OracleAnswer::Yes) return {};
   return answer_or(fatal_, ClassAnswer{}, [&]() -> ClassAnswer {
-    // The type's own MRO, which isinstance and issubclass follow: the
-    // __mro__ attribute may be a metaclass property telling another story.
     // The tuple is held while the ids are handed out.
-    PyRef mro = PyRef::borrow(reinterpret_cast<PyTypeObject*>(cls)->tp_mro);
-    if (!mro || !PyTuple_Check(mro.get())) return {};
+    PyRef mro = own_mro(cls);
+    if (!mro) return {};
     BuiltinBase base = builtin_base_kind(cls);
     // int and bool have bools among their instances, which the answer's
     // kind (int) would leave out.
@@ -182,10 +180,19 @@ ClassAnswer PoolOracle::class_answer(uint64_t i) {
 
 // ---- inclusion of a literal or a class in a schema
 
+const std::vector<PyRef>* PoolOracle::closed_enum(PyObject* cls) {
+  auto found = closed_enums_.find(cls);
+  if (found == closed_enums_.end()) {
+    ClosedEnum entry{PyRef::borrow(cls), closed_enum_members(cls, kMaxEnumMembers)};
+    found = closed_enums_.emplace(cls, std::move(entry)).first;
+  }
+  return found->second.members ? &*found->second.members : nullptr;
+}
+
 OracleAnswer PoolOracle::enum_members_within(PyObject* cls, const SchemaNode& b) {
   return answer_or(fatal_, OracleAnswer::Undecided, [&]() -> OracleAnswer {
-    std::optional<std::vector<PyRef>> members = closed_enum_members(cls, kMaxEnumMembers);
-    if (!members) return OracleAnswer::Undecided;
+    const std::vector<PyRef>* members = closed_enum(cls);
+    if (members == nullptr) return OracleAnswer::Undecided;
     // Members equal to other values (an int-valued enum's) are not settled
     // by testing the members alone.
     if (!has_identity_eq(cls, fatal_)) return OracleAnswer::Undecided;
@@ -220,18 +227,34 @@ bool PoolOracle::type_settles(const SchemaNode& b, PyObject* x) {
   return PyType_IsSubtype(Py_TYPE(x), reinterpret_cast<PyTypeObject*>(cls)) != 0;
 }
 
+// Values that together stand for every value Literal[x] admits, x first:
+// its representatives, or for a member of a closed enum the members equal to
+// it (the enum's only instances); nullopt when none are known.
+std::optional<std::vector<PyRef>> PoolOracle::equal_values(PyObject* x) {
+  return answer_or(fatal_, std::optional<std::vector<PyRef>>{}, [&]() -> std::optional<std::vector<PyRef>> {
+    if (std::optional<std::vector<PyRef>> values = literal_representatives(x, fatal_)) return values;
+    const std::vector<PyRef>* members = closed_enum(type_of(x));
+    if (members == nullptr) return std::nullopt;
+    std::vector<PyRef> equal;
+    equal.push_back(PyRef::borrow(x));
+    for (const PyRef& member : *members)
+      if (member.get() != x && py::check(PyObject_RichCompareBool(member.get(), x, Py_EQ)) == 1)
+        equal.push_back(member.dup());
+    return equal;
+  });
+}
+
 // Whether every value Literal[x] admits is in b. x not in b is a witness;
 // x in b proves the rest only where b looks at the type alone, or through
-// representatives of x's equal values.
+// the values standing for x's equal values.
 OracleAnswer PoolOracle::literal_within(const SchemaNode& b, PyObject* x) {
   const OracleAnswer itself = membership(b, x);
   if (itself != OracleAnswer::Yes || type_settles(b, x)) return itself;
-  std::optional<std::vector<PyRef>> values = answer_or(
-      fatal_, std::optional<std::vector<PyRef>>{}, [&] { return literal_representatives(x, fatal_); });
+  std::optional<std::vector<PyRef>> values = equal_values(x);
   if (!values) return OracleAnswer::Undecided;
   bool undecided = false;
-  for (const PyRef& value : *values) {
-    const OracleAnswer answer = value.get() == x ? itself : membership(b, value.get());
+  for (size_t k = 1; k < values->size(); ++k) {  // values[0] is x, in b
+    const OracleAnswer answer = membership(b, (*values)[k].get());
     if (answer == OracleAnswer::No) return OracleAnswer::No;
     if (answer == OracleAnswer::Undecided) undecided = true;
   }

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -61,6 +62,10 @@ class PoolOracle final : public ir::Oracle {
   ir::OracleAnswer enum_members_within(PyObject* cls, const ir::SchemaNode& b);
   ir::OracleAnswer membership(const ir::SchemaNode& b, PyObject* x);
   ir::OracleAnswer literal_within(const ir::SchemaNode& b, PyObject* x);
+  std::optional<std::vector<py::PyRef>> equal_values(PyObject* x);
+  // The members of enum class `cls` when it is closed (closed_enum_members),
+  // null otherwise; learnt once per query, the class held meanwhile.
+  const std::vector<py::PyRef>* closed_enum(PyObject* cls);
   bool type_settles(const ir::SchemaNode& b, PyObject* x);
   bool keyable(PyObject* x) noexcept;
 
@@ -95,6 +100,11 @@ class PoolOracle final : public ir::Oracle {
   std::vector<py::PyRef> id_holders_;  // entry k holds the class of id k
   check::FirstFatal fatal_;
   std::unordered_map<RunId, KeptRun, RunIdHash> kept_runs_;
+  struct ClosedEnum {
+    py::PyRef cls;
+    std::optional<std::vector<py::PyRef>> members;
+  };
+  std::unordered_map<PyObject*, ClosedEnum> closed_enums_;
   size_t kept_keys_ = 0;
 };
 

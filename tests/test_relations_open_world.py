@@ -1,10 +1,13 @@
 """Relations where Python leaves a set open that looks closed: enums whose
-metaclass, `__new__` or private member maps make or hide instances that
-iteration never yields; literals whose constant has equal values that fare
-differently (a dataclass, a float or complex zero, a Decimal, a str subclass
-instance); and classes whose MRO and type flags disagree on their builtin
-base. Every proof is checked against a pool holding those values."""
+metaclass (or a metaclass mixed into it), `__new__` or private member maps
+make or hide instances that iteration never yields; class hooks that are
+descriptors, showing one function to getattr and binding another; literals
+whose constant has equal values that fare differently (a dataclass, a float
+or complex zero, a Decimal, a str subclass instance); and classes whose MRO
+and type flags disagree on their builtin base. Every proof is checked
+against a pool holding those values."""
 
+import abc
 import enum
 import math
 from dataclasses import dataclass, field
@@ -12,7 +15,7 @@ from decimal import Decimal
 from typing import Annotated, Literal
 
 import pytest
-from annotated_types import Predicate
+from annotated_types import Ge, MaxLen, MinLen, Predicate
 from hypothesis import given
 from hypothesis import strategies as st
 
@@ -91,12 +94,50 @@ class Mapped(enum.Enum):
 Mapped._value2member_map_[7] = _made_member(Mapped, 7)
 
 
+class ABCEnumMeta(enum.EnumType, abc.ABCMeta):
+    """ABCMeta's instance check comes after EnumType's MRO entry, which has none."""
+
+
+class Registered(enum.Enum, metaclass=ABCEnumMeta):
+    A = 1
+    B = 2
+
+
+Registered.register(int)
+
+
+class AdmitsBytesMeta(type):
+    def __instancecheck__(cls, value):
+        return isinstance(value, bytes) or type.__instancecheck__(cls, value)
+
+
+class AdmitsBytesEnumMeta(enum.EnumType, AdmitsBytesMeta):
+    pass
+
+
+class AdmitsBytes(enum.Enum, metaclass=AdmitsBytesEnumMeta):
+    A = 1
+
+
+class DescribedMeta(type):
+    """A mixin metaclass adding a method no lookup of the enum goes through."""
+
+    def describe(cls):
+        return cls.__name__
+
+
+class Described(enum.Enum, metaclass=type("DescribedEnumMeta", (enum.EnumType, DescribedMeta), {})):
+    A = 1
+    B = 2
+
+
 class Plain(enum.Enum):
     RED = 1
     GREEN = 2
 
 
-OPEN_ENUMS = [(ByCall, ByCall(9)), (ByIndex, ByIndex["zz"]), (ByNew, ByNew(9)), (Added, Added.Z), (Mapped, Mapped(7))]
+OPEN_ENUMS = [(ByCall, ByCall(9)), (ByIndex, ByIndex["zz"]), (ByNew, ByNew(9)), (Added, Added.Z), (Mapped, Mapped(7)),
+              (Registered, 5), (AdmitsBytes, b"x")]
 
 
 @pytest.mark.parametrize("cls, made", OPEN_ENUMS, ids=lambda x: getattr(x, "__name__", repr(x)))
@@ -113,17 +154,20 @@ def test_enums_an_ordinary_call_extends_are_not_listed(cls, made):
 def test_standard_enums_are_still_listed():
     assert Validator(Plain).is_equivalent(Literal[Plain.RED, Plain.GREEN])
     assert Validator(Shown).is_equivalent(Literal[Shown.A, Shown.B])
+    assert Validator(Described).is_equivalent(Literal[Described.A, Described.B])
     assert Validator(complement(Literal[Plain.RED, Plain.GREEN])).relation_to(complement(Plain)) == SUBSET
     assert Validator(dict[Plain, int]).relation_to(dict[Literal[Plain.RED, Plain.GREEN], int]) == SUBSET
 
 
 ENUM_POOL = [ByCall.A, ByCall(9), ByIndex.A, ByIndex["zz"], ByNew.A, ByNew(9), Added.A, Added.Z, Mapped.A,
-             Mapped(7), Shown.A, Shown.B, Plain.RED, 1, "x", None]
+             Mapped(7), Shown.A, Shown.B, Plain.RED, Registered.A, Registered.B, AdmitsBytes.A, Described.A,
+             Described.B, 1, 5, True, "x", b"x", None]
 
 
 def _enum_schemas():
-    enums = [ByCall, ByIndex, ByNew, Added, Mapped, Shown]
-    leaves = [*enums, *(Literal[e.A] for e in enums), Literal[Shown.A, Shown.B], Plain, Literal[Plain.RED], int]
+    enums = [ByCall, ByIndex, ByNew, Added, Mapped, Shown, Registered, AdmitsBytes, Described]
+    leaves = [*enums, *(Literal[e.A] for e in enums), Literal[Shown.A, Shown.B], Literal[Registered.A, Registered.B],
+              Literal[Described.A, Described.B], Plain, Literal[Plain.RED], int, bytes]
     return _combined(st.sampled_from(leaves))
 
 
@@ -131,6 +175,93 @@ def _enum_schemas():
 @given(_enum_schemas(), _enum_schemas())
 def test_enum_proofs_hold_on_members_made_by_calls(left, right):
     _proofs_hold(Validator(left), Validator(right), ENUM_POOL)
+
+
+# ---- class hooks that are descriptors: getattr sees one function, the
+# interpreter binds another
+
+
+class ShowsStandard:
+    """Shows `shown` to getattr on the class and binds `bound` on instances."""
+
+    def __init__(self, shown, bound):
+        self.shown, self.bound = shown, bound
+
+    def __get__(self, obj, owner=None):
+        return self.shown if obj is None else self.bound.__get__(obj, owner)
+
+
+class AdmitsAllMeta(type):
+    __instancecheck__ = ShowsStandard(type.__instancecheck__, lambda cls, value: True)
+
+
+class ClaimsAllMeta(type):
+    __subclasscheck__ = ShowsStandard(type.__subclasscheck__, lambda cls, other: True)
+
+
+class Base:
+    pass
+
+
+class AdmitsAll(Base, metaclass=AdmitsAllMeta):
+    pass
+
+
+class ClaimsAll(Base, metaclass=ClaimsAllMeta):
+    pass
+
+
+class EqualsAny:
+    """Compares equal to every EqualsAny while getattr shows object's __eq__."""
+
+    __eq__ = ShowsStandard(object.__eq__, lambda self, other: type(other) is type(self))
+    __hash__ = object.__hash__
+
+    def __init__(self, n):
+        self.n = n
+
+    def __repr__(self):
+        return f"EqualsAny({self.n})"
+
+
+TOKEN_1, TOKEN_2 = EqualsAny(1), EqualsAny(2)
+TOKEN_ONE = Annotated[EqualsAny, Predicate(lambda t: t.n == 1)]
+
+
+@pytest.mark.parametrize(
+    "left, right, witness",
+    [
+        (Registered, Literal[Registered.A, Registered.B], 5),
+        (AdmitsBytes, Literal[AdmitsBytes.A], b"x"),
+        (AdmitsAll, Base, 1),
+        (Base, ClaimsAll, Base()),
+        (union(AdmitsAll, str), union(Base, str), 1),
+        (Literal[TOKEN_1], TOKEN_ONE, TOKEN_2),
+        (list[Literal[TOKEN_1]], list[TOKEN_ONE], [TOKEN_2]),
+    ],
+    ids=["abc-enum", "mixin-enum", "instance-hook", "subclass-hook", "instance-hook-union", "eq-hook",
+         "eq-hook-list"],
+)
+def test_hooks_are_found_as_the_interpreter_finds_them(left, right, witness):
+    assert Validator(left).is_valid(witness) and not Validator(right).is_valid(witness)
+    assert Validator(left).relation_to(right) in (UNDECIDED, NOT_SUBSET)
+    assert not Validator(left).is_equivalent(right)
+
+
+CLASS_HOOK_POOL = [Base(), AdmitsAll(), ClaimsAll(), TOKEN_1, TOKEN_2, EqualsAny(3), 1, "x", None]
+
+
+@SOUNDNESS
+@given(st.data())
+def test_class_hook_proofs_hold_on_what_the_bound_hooks_admit(data):
+    # The hooks are drawn: each descriptor shows the standard function and
+    # binds one admitting everything, nothing, or what the standard admits.
+    binds = data.draw(st.sampled_from([lambda cls, v: True, lambda cls, v: False, type.__instancecheck__]))
+    meta = type("DrawnMeta", (type,), {"__instancecheck__": ShowsStandard(type.__instancecheck__, binds)})
+    drawn = meta("Drawn", (Base,), {})
+    leaves = [Base, AdmitsAll, ClaimsAll, drawn, Literal[TOKEN_1], EqualsAny, TOKEN_ONE, int, str]
+    left, right = data.draw(_combined(st.sampled_from(leaves))), data.draw(_combined(st.sampled_from(leaves)))
+    _proofs_hold(Validator(left), Validator(right), [*CLASS_HOOK_POOL, drawn()])
 
 
 # ---- literals whose equal values fare differently
@@ -287,3 +418,36 @@ def test_builtin_base_is_the_one_validation_sees():
     assert Validator(int).is_valid(FlaggedInt(3))
     assert Validator(FlaggedInt).relation_to(int) == SUBSET
     assert intersection(FlaggedInt, complement(int)).is_empty() is True
+
+
+class HideBuiltin(type):
+    """Keeps the builtin's layout and type flag, hides its methods."""
+
+    def mro(cls):
+        return (cls, object)
+
+
+HIDDEN = {base: HideBuiltin(f"Hidden{base.__name__}", (base,), {}) for base in (int, str, bytes, tuple)}
+HIDDEN_POOL = [HIDDEN[int](5), HIDDEN[str](), HIDDEN[str]("ab"), HIDDEN[bytes](b"ab"), HIDDEN[tuple](),
+               HIDDEN[tuple]((1, "a")), 5, "ab", b"ab", (), (1, "a")]
+HIDDEN_SCHEMAS = [*HIDDEN.values(), int, str, bytes, tuple, tuple[int, ...], tuple[int, str],
+                  Annotated[int, Ge(0)], Annotated[str, MinLen(0)], Annotated[str, MinLen(2)], Annotated[str, MaxLen(1)],
+                  Annotated[bytes, MaxLen(1)], Annotated[tuple[int | str, ...], MinLen(1)]]
+
+
+def test_a_hidden_builtin_is_read_through_its_layout():
+    # The type flag says str or tuple while the MRO hides every method of
+    # the builtin: validation reads the value as the builtin it is laid out
+    # as, as the decisions do.
+    assert Validator(tuple).is_valid(HIDDEN[tuple]((1, "a")))
+    assert Validator(tuple[int, str]).is_valid(HIDDEN[tuple]((1, "a")))
+    assert Validator(Annotated[str, MinLen(2)]).is_valid(HIDDEN[str]("ab"))
+    assert not Validator(Annotated[bytes, MaxLen(1)]).is_valid(HIDDEN[bytes](b"ab"))
+    assert Validator(HIDDEN[tuple]).relation_to(tuple) == SUBSET
+    assert Validator(str).is_equivalent(Annotated[str, MinLen(0)])
+
+
+@pytest.mark.parametrize("left", HIDDEN_SCHEMAS, ids=repr)
+def test_hidden_builtin_proofs_hold(left):
+    for right in HIDDEN_SCHEMAS:
+        _proofs_hold(Validator(left), Validator(right), HIDDEN_POOL)

@@ -4,9 +4,10 @@
 // A collecting check first runs a probing walk: the Membership walk of
 // is_valid, with one difference: it stops (gives up) before any call that
 // may run user code (predicates, __eq__ of a literal's own class,
-// isinstance through a metaclass or a __class__ property, getattr, __len__
-// or __iter__ of a subclass, bounds and divisors of other than plain
-// scalars, dict lookups among keys that are not exact str). A member found
+// isinstance through a metaclass or a __class__ property, getattr, __iter__
+// of a set subclass, len() of what is no builtin container, bounds and
+// divisors of other than plain scalars, dict lookups among keys that are not
+// exact str). A member found
 // that way is the answer; otherwise the recording walk runs from the root,
 // so every user call happens exactly as often as without the probe.
 #pragma once
@@ -31,14 +32,6 @@ inline bool is_plain_scalar(PyObject* obj) noexcept {
   PyTypeObject* type = Py_TYPE(obj);
   return type == &PyLong_Type || type == &PyUnicode_Type || type == &PyFloat_Type || type == &PyBool_Type ||
          type == &PyBytes_Type || obj == Py_None;
-}
-
-// Exactly str, bytes, list, tuple, dict, set or frozenset: len() is the
-// interpreter's own.
-inline bool has_plain_length(PyObject* obj) noexcept {
-  PyTypeObject* type = Py_TYPE(obj);
-  return type == &PyUnicode_Type || type == &PyList_Type || type == &PyDict_Type || type == &PyTuple_Type ||
-         type == &PyBytes_Type || type == &PySet_Type || type == &PyFrozenSet_Type;
 }
 
 }  // namespace tessolin::check

@@ -129,11 +129,6 @@ PyObject* attribute_mask_cache() {
   return cell.get([] { return PyRef::check(PyDict_New()); }).get();
 }
 
-const BuiltinContainerAttributes& builtin_len_set() {
-  static constinit OnceCell<BuiltinContainerAttributes> cell;
-  return cell.get([] { return builtin_container_types("__len__"); });
-}
-
 const BuiltinContainerAttributes& builtin_iter_set() {
   static constinit OnceCell<BuiltinContainerAttributes> cell;
   return cell.get([] { return builtin_container_types("__iter__"); });

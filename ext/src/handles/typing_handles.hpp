@@ -70,8 +70,7 @@ const RoundingHandles& rounding_handles();
 // A process-wide dict kept by the metadata reader (borrowed).
 PyObject* attribute_mask_cache();
 
-// The builtin containers' own __len__ / __iter__, in the order above.
-const BuiltinContainerAttributes& builtin_len_set();
+// The builtin containers' own __iter__, in the order above.
 const BuiltinContainerAttributes& builtin_iter_set();
 
 }  // namespace tessolin::py

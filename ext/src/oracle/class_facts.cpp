@@ -15,29 +15,25 @@ namespace {
 constinit py::InternedName kInstanceCheck{"__instancecheck__"};
 constinit py::InternedName kSubclassCheck{"__subclasscheck__"};
 constinit py::InternedName kEq{"__eq__"};
+constinit py::InternedName kMro{"__mro__"};
 
-// getattr(obj, name); empty when it fails (the error absorbed into `fatal`)
-// or when a fatal exception was met before.
-PyRef attribute_or_empty(PyObject* obj, py::InternedName& name, check::FirstFatal& fatal) noexcept {
-  if (fatal.met()) return {};
+PyObject* as_object(PyTypeObject* type) noexcept { return reinterpret_cast<PyObject*>(type); }
+
+// Whether the hook `name` that the interpreter finds on cls is the very
+// entry `standard` defines: Yes, No, or Undecided when the MRO cannot be
+// read or a lookup fails (absorbed into `fatal`, or met before).
+OracleAnswer is_standard_hook(PyObject* cls, PyTypeObject* standard, py::InternedName& name,
+                              check::FirstFatal& fatal) noexcept {
+  if (fatal.met()) return OracleAnswer::Undecided;
   try {
-    PyObject* value = PyObject_GetAttr(obj, name.get());
-    if (value == nullptr) fatal.absorb_pending();
-    return PyRef::steal(value);
+    std::optional<PyRef> found = lookup_in_mro(cls, name.get());
+    if (!found) return OracleAnswer::Undecided;
+    PyRef own = own_dict_entry(as_object(standard), name.get());
+    return own && found->get() == own.get() ? OracleAnswer::Yes : OracleAnswer::No;
   } catch (const py::PythonError&) {
     fatal.absorb_pending();
-    return {};
+    return OracleAnswer::Undecided;
   }
-}
-
-// Whether the metaclass's hook of this name is type's own: Yes, No, or
-// Undecided when either look-up fails. Both results are held while compared.
-OracleAnswer same_as_type_hook(PyObject* metaclass, py::InternedName& name, check::FirstFatal& fatal) noexcept {
-  PyRef own = attribute_or_empty(metaclass, name, fatal);
-  if (!own) return OracleAnswer::Undecided;
-  PyRef standard = attribute_or_empty(reinterpret_cast<PyObject*>(&PyType_Type), name, fatal);
-  if (!standard) return OracleAnswer::Undecided;
-  return own.get() == standard.get() ? OracleAnswer::Yes : OracleAnswer::No;
 }
 
 struct BaseProbe {
@@ -71,16 +67,13 @@ bool passes_builtin_test(PyTypeObject* cls, const BaseProbe& probe) noexcept {
 }  // namespace
 
 OracleAnswer has_standard_class_hooks(PyObject* metaclass, check::FirstFatal& fatal) noexcept {
-  OracleAnswer instance = same_as_type_hook(metaclass, kInstanceCheck, fatal);
+  OracleAnswer instance = is_standard_hook(metaclass, &PyType_Type, kInstanceCheck, fatal);
   if (instance != OracleAnswer::Yes) return instance;
-  return same_as_type_hook(metaclass, kSubclassCheck, fatal);
+  return is_standard_hook(metaclass, &PyType_Type, kSubclassCheck, fatal);
 }
 
 bool has_identity_eq(PyObject* cls, check::FirstFatal& fatal) noexcept {
-  PyRef own = attribute_or_empty(cls, kEq, fatal);
-  if (!own) return false;
-  PyRef base = attribute_or_empty(reinterpret_cast<PyObject*>(&PyBaseObject_Type), kEq, fatal);
-  return base && own.get() == base.get();
+  return is_standard_hook(cls, &PyBaseObject_Type, kEq, fatal) == OracleAnswer::Yes;
 }
 
 BuiltinBase builtin_base_kind(PyObject* cls) noexcept {
@@ -94,9 +87,42 @@ BuiltinBase builtin_base_kind(PyObject* cls) noexcept {
 }
 
 PyRef own_mro(PyObject* cls) noexcept {
-  PyRef mro = PyRef::borrow(reinterpret_cast<PyTypeObject*>(cls)->tp_mro);
-  if (!mro || !PyTuple_Check(mro.get())) return {};
-  return mro;
+  if (!PyType_Check(cls)) return {};
+  try {
+    PyRef getter = own_dict_entry(as_object(&PyType_Type), kMro.get());
+    descrgetfunc get = getter ? Py_TYPE(getter.get())->tp_descr_get : nullptr;
+    if (get == nullptr) return {};
+    PyRef mro = PyRef::check(get(getter.get(), cls, as_object(Py_TYPE(cls))));
+    if (PyTuple_Check(mro.get())) return mro;
+  } catch (const py::PythonError&) {
+    PyErr_Clear();
+  }
+  return {};
+}
+
+PyRef own_dict_entry(PyObject* cls, PyObject* name) {
+  PyRef dict = PyRef::check(PyType_GetDict(reinterpret_cast<PyTypeObject*>(cls)));
+  PyObject* found = nullptr;
+  py::check(PyDict_GetItemRef(dict.get(), name, &found));
+  return PyRef::steal(found);
+}
+
+std::optional<PyRef> lookup_in_mro(PyObject* cls, PyObject* name) {
+  PyRef mro = own_mro(cls);
+  if (!mro) return std::nullopt;
+  for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(mro.get()); ++k) {
+    PyObject* item = PyTuple_GET_ITEM(mro.get(), k);
+    if (!PyType_Check(item)) return std::nullopt;
+    if (PyRef found = own_dict_entry(item, name)) return found;
+  }
+  return PyRef{};
+}
+
+bool finds_same_entry(PyObject* cls, PyObject* reference, PyObject* name) {
+  std::optional<PyRef> own = lookup_in_mro(cls, name);
+  if (!own) return false;
+  std::optional<PyRef> standard = lookup_in_mro(reference, name);
+  return standard && own->get() == standard->get();
 }
 
 SlotKind scalar_kind_of(PyObject* obj) noexcept {

@@ -17,8 +17,8 @@ PyTypeObject* as_type(PyObject* cls) noexcept { return reinterpret_cast<PyTypeOb
 
 // The methods of the metaclass that calling, indexing, iterating, sizing or
 // instance-testing an enum class go through, and the enum machinery's own
-// hooks for making and adding members. A metaclass below EnumType whose own
-// dict defines one of them may make or hide instances.
+// hooks for making and adding members. A metaclass on which one of them
+// resolves to another entry than on EnumType may make or hide instances.
 constexpr std::array kMetaclassHooks = {
     // calling, indexing, iterating, sizing, and the maps they read
     "__call__", "__getitem__", "__iter__", "__reversed__", "__len__", "__contains__", "__members__",
@@ -30,32 +30,22 @@ constexpr std::array kMetaclassHooks = {
     "_find_data_type_", "_check_for_existing_members_",
 };
 
-// The class's own dict (held). Reading it calls no attribute hook.
-PyRef own_dict(PyObject* cls) { return PyRef::check(PyType_GetDict(as_type(cls))); }
+PyRef name_object(const char* name) { return PyRef::check(PyUnicode_InternFromString(name)); }
 
 // The value of `name` in the class's own dict, held; empty when absent.
-PyRef own_entry(PyObject* cls, const char* name) {
-  PyRef dict = own_dict(cls);
-  PyObject* found = nullptr;
-  py::check(PyDict_GetItemStringRef(dict.get(), name, &found));
-  return PyRef::steal(found);
-}
+PyRef own_entry(PyObject* cls, const char* name) { return own_dict_entry(cls, name_object(name).get()); }
 
 bool defines(PyObject* cls, const char* name) { return static_cast<bool>(own_entry(cls, name)); }
 
-// Whether every class of the metaclass's MRO before EnumType leaves the
-// hooks above to EnumType.
+// Whether each hook above resolves on the metaclass, as the interpreter
+// looks it up along the metaclass's MRO, to the entry it resolves to on
+// EnumType. A class anywhere on that MRO counts, after EnumType too: a
+// metaclass mixing EnumType with ABCMeta gets ABCMeta's instance check.
 bool standard_metaclass(PyObject* meta, PyObject* enum_meta) {
-  PyRef mro = own_mro(meta);
-  if (!mro) return false;
-  for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(mro.get()); ++k) {
-    PyObject* item = PyTuple_GET_ITEM(mro.get(), k);
-    if (item == enum_meta) return true;
-    if (!PyType_Check(item)) return false;
-    for (const char* name : kMetaclassHooks)
-      if (defines(item, name)) return false;
-  }
-  return false;
+  if (meta == enum_meta) return true;
+  for (const char* name : kMetaclassHooks)
+    if (!finds_same_entry(meta, enum_meta, name_object(name).get())) return false;
+  return true;
 }
 
 // A staticmethod's function, which is what the class attribute gives.

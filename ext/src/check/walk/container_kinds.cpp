@@ -14,15 +14,10 @@ namespace {
 
 using SlotSet = py::BuiltinContainerAttributes;
 
-constinit py::InternedName kLenName{"__len__"};
 constinit py::InternedName kIterName{"__iter__"};
 
-// The process-wide builtin __len__ / __iter__ sets; nullptr with the
-// exception pending when a set cannot be filled.
-const SlotSet* builtin_len_set() noexcept {
-  return py::guarded<const SlotSet*>(nullptr, [] { return &py::builtin_len_set(); });
-}
-
+// The process-wide builtin __iter__ set; nullptr with the exception pending
+// when it cannot be filled.
 const SlotSet* builtin_iter_set() noexcept {
   return py::guarded<const SlotSet*>(nullptr, [] { return &py::builtin_iter_set(); });
 }
@@ -33,35 +28,6 @@ PyObject* name_or_null(py::InternedName& name) noexcept {
   } catch (...) {
     return nullptr;
   }
-}
-
-bool to_length(PyObject* result, uint64_t& length) noexcept {
-  py::PyRef index;
-  PyObject* number = result;
-  if (!PyLong_Check(result)) {
-    index = py::PyRef::steal(PyNumber_Index(result));
-    if (!index) return false;
-    number = index.get();
-  }
-  unsigned long long v = PyLong_AsUnsignedLongLong(number);
-  if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
-    // A negative value raises OverflowError too, which is the contract.
-    return false;
-  }
-  length = static_cast<uint64_t>(v);
-  return true;
-}
-
-bool size_of(PyObject* obj, uint64_t& length) noexcept {
-  Py_ssize_t n = PyObject_Size(obj);
-  if (n < 0) return false;
-  length = static_cast<uint64_t>(n);
-  return true;
-}
-
-bool is_set_subclass(PyTypeObject* type) noexcept { return type == &PySet_Type || PyType_IsSubtype(type, &PySet_Type); }
-bool is_frozenset_subclass(PyTypeObject* type) noexcept {
-  return type == &PyFrozenSet_Type || PyType_IsSubtype(type, &PyFrozenSet_Type);
 }
 
 }  // namespace
@@ -83,51 +49,34 @@ bool has_builtin_slot(PyTypeObject* type, PyObject* name, PyObject* builtin) noe
   return same;
 }
 
-bool keeps_builtin_len(PyObject* obj, ContainerKind kind) noexcept {
-  const SlotSet* slots = builtin_len_set();
-  if (slots == nullptr) {
-    PyErr_Clear();
-    return false;
+std::optional<uint64_t> builtin_length(PyObject* obj) noexcept {
+  Py_ssize_t n = -1;
+  if (PyUnicode_Check(obj)) {
+    n = PyUnicode_GET_LENGTH(obj);
+  } else if (PyList_Check(obj)) {
+    n = PyList_Size(obj);
+  } else if (PyDict_Check(obj)) {
+    n = PyDict_Size(obj);
+  } else if (PyTuple_Check(obj)) {
+    n = PyTuple_GET_SIZE(obj);
+  } else if (PyBytes_Check(obj)) {
+    n = PyBytes_GET_SIZE(obj);
+  } else if (PyAnySet_Check(obj)) {
+    n = PySet_Size(obj);
   }
-  return has_builtin_slot(Py_TYPE(obj), name_or_null(kLenName), (*slots)[static_cast<size_t>(kind)].get());
-}
-
-bool builtin_len(PyObject* obj, ContainerKind kind, uint64_t& length) noexcept {
-  const SlotSet* slots = builtin_len_set();
-  if (slots == nullptr) return false;
-  py::PyRef result = py::PyRef::steal(PyObject_CallOneArg((*slots)[static_cast<size_t>(kind)].get(), obj));
-  if (!result) return false;
-  return to_length(result.get(), length);
+  if (n < 0) return std::nullopt;
+  return static_cast<uint64_t>(n);
 }
 
 bool value_length(PyObject* obj, uint64_t& length) noexcept {
-  PyTypeObject* type = Py_TYPE(obj);
-  struct Row {
-    PyTypeObject* exact;
-    bool subclass;
-    ContainerKind kind;
-  };
-  const Row rows[7] = {
-      {&PyUnicode_Type, PyUnicode_Check(obj) != 0, ContainerKind::Str},
-      {&PyList_Type, PyList_Check(obj) != 0, ContainerKind::List},
-      {&PyDict_Type, PyDict_Check(obj) != 0, ContainerKind::Dict},
-      {&PyTuple_Type, PyTuple_Check(obj) != 0, ContainerKind::Tuple},
-      {&PyBytes_Type, PyBytes_Check(obj) != 0, ContainerKind::Bytes},
-      {&PySet_Type, false, ContainerKind::Set},
-      {&PyFrozenSet_Type, false, ContainerKind::FrozenSet},
-  };
-  for (size_t i = 0; i < 7; ++i) {
-    const Row& row = rows[i];
-    if (type == row.exact) return size_of(obj, length);
-    bool subclass = row.subclass;
-    if (row.kind == ContainerKind::Set) subclass = is_set_subclass(type);
-    if (row.kind == ContainerKind::FrozenSet) subclass = is_frozenset_subclass(type);
-    if (subclass) {
-      if (keeps_builtin_len(obj, row.kind)) return size_of(obj, length);
-      return builtin_len(obj, row.kind, length);
-    }
+  if (std::optional<uint64_t> builtin = builtin_length(obj)) {
+    length = *builtin;
+    return true;
   }
-  return size_of(obj, length);
+  Py_ssize_t n = PyObject_Size(obj);
+  if (n < 0) return false;
+  length = static_cast<uint64_t>(n);
+  return true;
 }
 
 py::PyRef set_members_iter(PyObject* obj) noexcept {

@@ -6,6 +6,7 @@
 #include <Python.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "binding/ref.hpp"
 
@@ -18,16 +19,16 @@ enum class ContainerKind : uint8_t { List = 0, Tuple = 1, Str = 2, Bytes = 3, Se
 // are discarded and answer false.
 bool has_builtin_slot(PyTypeObject* type, PyObject* name, PyObject* builtin) noexcept;
 
-// Whether the object's type uses the builtin type's own __len__.
-bool keeps_builtin_len(PyObject* obj, ContainerKind kind) noexcept;
+// The item count held in the builtin layout of a value that passes
+// validation's test for a builtin container (the type flag for str, bytes,
+// list, tuple and dict; the MRO for set and frozenset): what the builtin's
+// own __len__ answers, read without calling anything, so that neither a
+// subclass's __len__ nor a metaclass mro() that hides the builtin's methods
+// changes it. nullopt for any other value.
+std::optional<uint64_t> builtin_length(PyObject* obj) noexcept;
 
-// The builtin type's own __len__ called on obj. Returns false with the
-// exception pending on failure.
-bool builtin_len(PyObject* obj, ContainerKind kind, uint64_t& length) noexcept;
-
-// len() by the builtin rule: exact builtins and subclasses keeping __len__
-// through PyObject_Size, other subclasses through the builtin __len__, any
-// other object through PyObject_Size. False with the exception pending.
+// len() by the builtin rule: builtin_length where there is one, else
+// PyObject_Size. False with the exception pending.
 bool value_length(PyObject* obj, uint64_t& length) noexcept;
 
 // A new iterator over a set's or frozenset's members by the builtin

@@ -143,7 +143,7 @@ Outcome check_constraint(const ir::Constraint& c, PyObject* value, const WalkSha
     }
     case ConstraintKind::MinLen:
     case ConstraintKind::MaxLen: {
-      if (!has_plain_length(value) && !may_run_user_code(shared)) return {false, false, nullptr, {}};
+      if (!builtin_length(value) && !may_run_user_code(shared)) return {false, false, nullptr, {}};
       const bool min = c.kind() == ConstraintKind::MinLen;
       uint64_t length = 0;
       bool ok = value_length(value, length);

@@ -128,37 +128,10 @@ bool walk_tuple(const ir::NodeList& prefix, const ir::NodeRef& tail, WalkInput i
     push_violation(kTupleNames.type_code, kTupleNames.display, input, ctx);
     return false;
   }
+  // The items the tuple's layout holds, read without calling anything: a
+  // subclass's __len__, or a metaclass mro() hiding tuple's own methods,
+  // cannot change what is checked.
   PyObject* tuple = input.py();
-  py::PyRef copy;
-  // Looking up a subclass's __len__ may run a metaclass's or a
-  // descriptor's code.
-  if (!PyTuple_CheckExact(tuple) && !may_run_user_code(*ctx.shared)) return false;
-  if (!PyTuple_CheckExact(tuple) && !keeps_builtin_len(tuple, ContainerKind::Tuple)) {
-    // The subclass overrides __len__: take the real item count from the
-    // builtin __len__ and copy exactly those items.
-    uint64_t n = 0;
-    if (!builtin_len(tuple, ContainerKind::Tuple, n)) {
-      absorb_pending_error(*ctx.shared);
-      record_mutation(input, ctx);
-      return false;
-    }
-    copy = py::PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(n)));
-    if (!copy) {
-      absorb_pending_error(*ctx.shared);
-      record_mutation(input, ctx);
-      return false;
-    }
-    for (uint64_t i = 0; i < n; ++i) {
-      PyObject* item = PyTuple_GetItem(tuple, static_cast<Py_ssize_t>(i));
-      if (item == nullptr) {
-        absorb_pending_error(*ctx.shared);
-        record_mutation(input, ctx);
-        return false;
-      }
-      PyTuple_SET_ITEM(copy.get(), static_cast<Py_ssize_t>(i), Py_NewRef(item));
-    }
-    tuple = copy.get();
-  }
   const uint64_t length = static_cast<uint64_t>(PyTuple_GET_SIZE(tuple));
   const bool has_tail = static_cast<bool>(tail);
   if (!length_fits(length, prefix.size(), has_tail)) {
@@ -174,8 +147,7 @@ bool walk_tuple(const ir::NodeList& prefix, const ir::NodeRef& tail, WalkInput i
   }
   bool all = true;
   for (uint64_t i = 0; i < length; ++i) {
-    // Tuple items live as long as the tuple, which the caller (or the
-    // copy) keeps alive.
+    // Tuple items live as long as the tuple, which the caller keeps alive.
     bool ok = walk_one_item(item_schema(prefix, tail, i), i, PyTuple_GET_ITEM(tuple, static_cast<Py_ssize_t>(i)), ctx);
     if (!ok) {
       all = false;

@@ -561,11 +561,14 @@ USER_CALL_SITES = [
     ("__eq__", Annotated[int, at.Ge(3)], Annotated[int, at.Ge(_Bound(4))], RELATIONS, {}),
     ("__lt__", Annotated[int, at.Ge(_Bound(4))], Annotated[int, at.Ge(3)], RELATIONS, {}),
     ("__eq__", Literal[_Bound(4)], Literal[_Bound(5)], (*RELATIONS[:3], "=="), {"==": False}),
-    # Distinct tokens: proved disjoint without the hashes too.
-    ("__hash__", Literal[_Token()], Literal[_Token()], RELATIONS, {"relation_to": NOT_SUBSET, "is_empty": True}),
+]
+
+# Constants compared by identity are told apart without their hashes: a
+# question on them calls no __hash__, so one that would raise changes nothing.
+UNHASHED_TOKENS = [
+    (Literal[_Token()], Literal[_Token()]),
     # Runs long enough for their constants' keys to be kept for the question.
-    ("__hash__", Literal.__getitem__(tuple(_Token() for _ in range(20))),
-     Literal.__getitem__(tuple(_Token() for _ in range(20))), RELATIONS, {"relation_to": NOT_SUBSET, "is_empty": True}),
+    (Literal.__getitem__(tuple(_Token() for _ in range(20))), Literal.__getitem__(tuple(_Token() for _ in range(20)))),
 ]
 
 
@@ -605,6 +608,13 @@ def test_fatal_error_in_user_code_stops_the_question(site, left, right, question
 def test_ordinary_error_in_user_code_keeps_the_answer(site, left, right, question, error, ordinary_answer, monkeypatch):
     assert _ask(site, left, right, question, error, monkeypatch) == ordinary_answer
     assert Validator(int).is_valid(1)
+
+
+@pytest.mark.parametrize("left, right", UNHASHED_TOKENS, ids=["short", "long"])
+@pytest.mark.parametrize("question", RELATIONS)
+def test_questions_on_identity_compared_constants_call_no_hash(left, right, question, monkeypatch):
+    answers = {**_NOT_PROVED, "relation_to": NOT_SUBSET, "is_empty": True}
+    assert _ask("__hash__", left, right, question, KeyboardInterrupt, monkeypatch) == answers[question]
 
 
 def test_first_fatal_error_is_raised_and_no_user_code_runs_after_it():

@@ -10,6 +10,7 @@ against a pool holding those values."""
 import abc
 import enum
 import math
+import random
 from dataclasses import dataclass, field
 from decimal import Decimal
 from typing import Annotated, Literal
@@ -262,6 +263,32 @@ def test_class_hook_proofs_hold_on_what_the_bound_hooks_admit(data):
     leaves = [Base, AdmitsAll, ClaimsAll, drawn, Literal[TOKEN_1], EqualsAny, TOKEN_ONE, int, str]
     left, right = data.draw(_combined(st.sampled_from(leaves))), data.draw(_combined(st.sampled_from(leaves)))
     _proofs_hold(Validator(left), Validator(right), [*CLASS_HOOK_POOL, drawn()])
+
+
+class ShiftyHash:
+    """Compared by identity, hashed anew at each call."""
+
+    def __hash__(self):
+        return random.getrandbits(60)
+
+
+class ShiftyHashMeta(type):
+    def __hash__(cls):
+        return random.getrandbits(60)
+
+
+class ShiftyClassHash(metaclass=ShiftyHashMeta):
+    pass
+
+
+@pytest.mark.parametrize("constant", [ShiftyHash(), ShiftyClassHash()], ids=lambda c: type(c).__name__)
+def test_identity_compared_constants_are_told_apart_without_their_hash(constant):
+    one, other = Literal[constant], Literal[type(constant)()]
+    for _ in range(10):
+        assert Validator(one).relation_to(complement(one)) == NOT_SUBSET
+        assert Validator(intersection(one, one)).is_empty() is False
+        assert Validator(intersection(one, other)).is_empty() is True
+        assert Validator(union(one, other)).relation_to(complement(other)) == NOT_SUBSET
 
 
 # ---- literals whose equal values fare differently

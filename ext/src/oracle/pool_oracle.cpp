@@ -84,7 +84,15 @@ PyObject* type_of(PyObject* obj) noexcept { return reinterpret_cast<PyObject*>(P
 
 OracleAnswer yes_no(bool b) noexcept { return b ? OracleAnswer::Yes : OracleAnswer::No; }
 
-PyRef typed_key(PyObject* x) { return PyRef::check(PyTuple_Pack(2, type_of(x), x)); }
+// The set key standing for x's equality among keyable values: (type, x) for
+// a builtin scalar, whose hash is the interpreter's; the address for a value
+// compared by identity, so that no hash of the user's (which may change
+// between calls, or be its metaclass's) decides whether two are one. An int
+// key never equals a tuple key.
+PyRef typed_key(PyObject* x) {
+  if (scalar_kind_of(x) == SlotKind::Unknown) return PyRef::check(PyLong_FromVoidPtr(x));
+  return PyRef::check(PyTuple_Pack(2, type_of(x), x));
+}
 
 }  // namespace
 

@@ -355,6 +355,22 @@ def check_trust_boundary():
     del Shade._member_map_["DARK"], Shade._value2member_map_[2]
     assert Validator(Shade).relation_to(Literal[Shade.LIGHT]) == "subset" and Validator(Shade).is_valid(dark)
 
+    class Other:
+        pass
+
+    class Cls(Other):
+        pass
+
+    class Drop(type):
+        def mro(cls):
+            return [c for c in type.mro(cls) if c is not Other]
+
+    class Sub(Cls, metaclass=Drop):
+        pass
+
+    assert Validator(Cls).relation_to(Other) == "subset"
+    assert Validator(Cls).is_valid(Sub()) and not Validator(Other).is_valid(Sub())
+
     K = 10**6
     same_object = Annotated[int, at.Predicate(lambda v: v is K)]
     assert Validator(Literal[K]).relation_to(same_object) == "subset"
@@ -911,6 +927,9 @@ CLAIMS = [
     ("(`object.__new__(Color)`; `int.__new__(Num, 1)` for an `IntEnum` `Num`, a second object equal to `Num.ONE`; "
      "an object given `__class__ = Color`; a member deleted from the enum's maps after the class was made)",
      check_trust_boundary),
+    ("With `class Cls(Other)`, `Validator(Cls).relation_to(Other)` is \"subset\", although an instance of `class "
+     "Sub(Cls, metaclass=Drop)`, whose `mro()` leaves `Other` out, is valid for `Cls` only", check_trust_boundary),
+    ("that a class's MRO holds the MROs of its bases and no other class", check_trust_boundary),
     ("With `K = 10**6`, `Validator(Literal[K]).relation_to(Annotated[int, at.Predicate(lambda v: v is K)])` is "
      "\"subset\", although `int(str(K))` is valid for the literal only", check_trust_boundary),
     ("a key schema that `Annotated` narrows with a constraint or predicate (`dict[Annotated[int, Ge(0)], V]`, or "

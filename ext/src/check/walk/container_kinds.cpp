@@ -1,7 +1,6 @@
 #include "check/walk/container_kinds.hpp"
 
 #include <array>
-#include <climits>
 
 #include "binding/error.hpp"
 #include "binding/interned.hpp"

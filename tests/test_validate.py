@@ -1,6 +1,7 @@
 """Membership checks: validate, is_valid, ensure and `in`, their errors and
 the rules that keep a check sound while user code runs inside it."""
 
+import dataclasses
 import re
 import threading
 from typing import Annotated, Any, Literal
@@ -342,9 +343,8 @@ def test_dict_cleared_by_predicate_keeps_values_alive():
 # ---- fatal exceptions
 
 
-class KeyEqInterrupt:
-    def __hash__(self):
-        return hash("a")
+class KeyEqInterrupt(str):
+    __hash__ = str.__hash__
 
     def __eq__(self, other):
         raise KeyboardInterrupt
@@ -371,8 +371,8 @@ FATAL_CASES = [
     (Annotated[int, Predicate(out_of_memory)], 1, MemoryError),
     (list[Annotated[int, Predicate(out_of_memory)]], [1, 2], MemoryError),
     (dict[str, Annotated[int, Predicate(interrupt)]], {"a": 1}, KeyboardInterrupt),
-    # A key's __eq__ raising KeyboardInterrupt during the record's lookup.
-    ({"a": int}, {KeyEqInterrupt(): 1}, KeyboardInterrupt),
+    # A str key's __eq__ raising KeyboardInterrupt while it is matched to a field.
+    ({"a": int}, {KeyEqInterrupt("a"): 1}, KeyboardInterrupt),
 ]
 
 
@@ -393,12 +393,53 @@ def test_fatal_exceptions_propagate(schema, value, exc, entry):
         entry(Validator(schema), value)
 
 
-def test_fatal_exception_from_repr_wins_over_validation_error():
-    with pytest.raises(MemoryError):
-        Validator(int).validate(BadRepr(MemoryError()))
-    # The union's report renders the value too.
-    with pytest.raises(MemoryError):
-        Validator(Literal[1, 2] | str).validate(BadRepr(MemoryError()))
+@pytest.mark.parametrize("exc", [MemoryError, KeyboardInterrupt, SystemExit])
+def test_fatal_exception_from_repr_wins_over_validation_error(exc):
+    # The union's and the record's reports render the value too.
+    for v in (Validator(int), Validator(Literal[1, 2] | str), Validator({"a": int})):
+        with pytest.raises(exc):
+            v.validate(BadRepr(exc()))
+
+
+@dataclasses.dataclass
+class Link:
+    value: int
+    next: "Link | None" = None
+
+
+def linked(n):
+    head = None
+    for i in range(n):
+        head = Link(i, head)
+    return head
+
+
+def test_repr_too_deep_for_the_message_leaves_the_value_unrepresentable():
+    # The check never recursed, only the repr written into the message did.
+    assert messages(int, linked(5000)) == ["expected int, got <unrepresentable> [int_type]"]
+    assert messages(int, BadRepr(RecursionError())) == ["expected int, got <unrepresentable> [int_type]"]
+    assert messages({"a": int}, {"a": BadRepr(RecursionError())}) == [
+        "at a: expected int, got <unrepresentable> [int_type]"
+    ]
+    assert messages(Literal[1, 2] | str, linked(5000))[0].endswith("got <unrepresentable> [union_error]")
+
+
+def test_recursion_error_raised_by_a_check_still_stops_it():
+    class Deep:
+        @property
+        def a(self):
+            return self.a
+
+    def recurse(_):
+        return recurse(_)
+
+    with pytest.raises(RecursionError):
+        Validator(Annotated[int, Predicate(recurse)]).validate(1)
+    with pytest.raises(RecursionError):
+        Validator(Annotated[object, Predicate(lambda v: v.a)]).validate(Deep())
+
+
+def test_repr_is_only_read_for_a_report():
     assert Validator(Literal[1, 2] | str).is_valid(BadRepr(MemoryError())) is False
     assert messages(int, BadRepr(ValueError())) == ["expected int, got <unrepresentable> [int_type]"]
 
@@ -519,3 +560,103 @@ def test_is_valid_agrees_with_validate(schema, value):
         raised_fast = True
     assert v.is_valid(value) is (not raised)
     assert raised_fast is raised
+
+
+# ---- which dict keys stand for a declared field
+#
+# A key stands for field "a" only as a str, or a str subclass instance that
+# hashes and compares like the plain str of its text; any other key is
+# undeclared, whatever it compares equal to. Exact str keys go the fast road
+# (lookups of the interned names), the others the general one (a pass over
+# the items), and the report reads the dict again: all three must agree.
+
+
+class StrSameHash(str):
+    pass
+
+
+class StrOtherHash(str):
+    def __hash__(self):
+        return hash("other " + str.__str__(self))
+
+    __eq__ = str.__eq__
+
+
+class StrPosingAsA(str):
+    # Text "b", but hashes and compares like "a".
+    def __hash__(self):
+        return hash("a")
+
+    def __eq__(self, other):
+        return other == "a" or str.__eq__(self, other)
+
+
+class NotStrEqualToA:
+    def __hash__(self):
+        return hash("a")
+
+    def __eq__(self, other):
+        return other == "a" or isinstance(other, NotStrEqualToA)
+
+
+KEY_KINDS = {
+    # kind: (key, stands for "a", is a str)
+    "exact str": (lambda: "a", True, True),
+    "str subclass hashing like its text": (lambda: StrSameHash("a"), True, True),
+    "str subclass hashing otherwise": (lambda: StrOtherHash("a"), False, True),
+    "str subclass posing as another text": (lambda: StrPosingAsA("b"), False, True),
+    "non-str equal to the name": (NotStrEqualToA, False, False),
+    "non-str not equal": (lambda: 7, False, False),
+}
+
+# shape: (schema for a required or an optional field "a", whether it admits
+# an undeclared key (is it a str?) with the value)
+RECORD_SHAPES = {
+    "closed": (lambda name: {name: int}, lambda is_str, value: False),
+    "open": (lambda name: {name: int, object: object}, lambda is_str, value: True),
+    "str-keyed clause": (lambda name: {name: int, str: object}, lambda is_str, value: is_str),
+    "general clauses": (
+        lambda name: {name: int, str: int, bytes: bytes},
+        lambda is_str, value: is_str and isinstance(value, int),
+    ),
+}
+
+
+@pytest.mark.parametrize("kind", KEY_KINDS)
+@pytest.mark.parametrize("shape", RECORD_SHAPES)
+@pytest.mark.parametrize("required", [True, False], ids=["required", "optional"])
+@pytest.mark.parametrize("value", [1, "x"])
+def test_dict_keys_stand_for_fields_by_their_text(kind, shape, required, value):
+    make_key, stands_for_a, is_str = KEY_KINDS[kind]
+    make_schema, admits = RECORD_SHAPES[shape]
+    v = Validator(make_schema("a" if required else "a?"))
+    data = {make_key(): value}
+    if stands_for_a:
+        expected_codes = [] if isinstance(value, int) else ["int_type"]
+    else:
+        # The field is missing (when required) and the key is undeclared:
+        # reported by its clause or as forbidden unless it is admitted.
+        expected_codes = ["missing_key"] * required + ([] if admits(is_str, value) else ["undeclared"])
+    assert v.is_valid(data) is (expected_codes == [])
+    for fail_fast in (False, True):
+        if not expected_codes:
+            v.validate(data, fail_fast=fail_fast)
+            continue
+        with pytest.raises(ValidationError) as info:
+            v.validate(data, fail_fast=fail_fast)
+        codes = [e["code"] for e in info.value.errors]
+        if not stands_for_a:
+            # The first clause reports the key and the value.
+            rest = [c for c in codes if c != "missing_key"]
+            codes = [c for c in codes if c == "missing_key"] + ["undeclared"] * (rest != [])
+        assert codes == (expected_codes[:1] if fail_fast else expected_codes)
+
+
+def test_a_key_equal_to_a_field_name_is_no_proof_against_the_relation():
+    data = {NotStrEqualToA(): 1}
+    record = Validator({"a": int})
+    assert record.relation_to(dict[str, int]) == "subset"
+    assert not record.is_valid(data) and not Validator(dict[str, int]).is_valid(data)
+    with pytest.raises(ValidationError) as info:
+        record.validate(data)
+    assert [e["code"] for e in info.value.errors] == ["missing_key", "extra_forbidden"]

@@ -17,7 +17,15 @@ std::string render_object_text(PyObject* obj, const WalkShared& shared) {
   try {
     return py::render_value(obj);
   } catch (const py::PythonError&) {
-    absorb_pending_error(shared);
+    // The repr of a long linked chain recurses past the interpreter's limit
+    // (Python's own repr of it does too) while the check itself did not:
+    // only the message loses its value text. Any other fatal exception
+    // still stops the check.
+    if (PyErr_ExceptionMatches(PyExc_RecursionError)) {
+      discard_pending_error();
+    } else {
+      absorb_pending_error(shared);
+    }
     return kUnrepresentable;
   }
 }

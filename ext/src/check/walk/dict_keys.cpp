@@ -1,6 +1,7 @@
 // How dict keys stand for declared names and how they appear in paths.
 #include <string>
 
+#include "check/critical_section.hpp"
 #include "check/fatal_errors.hpp"
 #include "check/recording.hpp"
 #include "check/walk/mapping.hpp"
@@ -58,17 +59,19 @@ bool is_declared_key(const RecordKeys* entry, const ir::FieldList& fields, std::
   return false;
 }
 
-int keys_all_str_locked(PyObject* dict) noexcept {
-  const Py_ssize_t size0 = PyDict_GET_SIZE(dict);
+bool keys_exact_str_locked(PyObject* dict) noexcept {
   Py_ssize_t pos = 0;
   PyObject* key = nullptr;
   PyObject* value = nullptr;
-  for (Py_ssize_t step = 0; step < size0; ++step) {
-    if (PyDict_GET_SIZE(dict) != size0) return 2;
-    if (!PyDict_Next(dict, &pos, &key, &value)) break;
-    if (!PyUnicode_Check(key)) return 1;
+  while (PyDict_Next(dict, &pos, &key, &value)) {
+    if (!PyUnicode_CheckExact(key)) return false;
   }
-  return PyDict_GET_SIZE(dict) == size0 ? 0 : 2;
+  return true;
+}
+
+bool keys_exact_str(PyObject* dict) noexcept {
+  CriticalSection section(dict);
+  return keys_exact_str_locked(dict);
 }
 
 py::PathSegment key_path_segment(PyObject* key, const WalkShared& shared) {

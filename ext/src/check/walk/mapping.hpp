@@ -20,7 +20,9 @@ enum class ClauseShape : uint8_t { Closed, Open, StrKeys, General };
 
 ClauseShape clause_shape(const ir::ClauseList& clauses) noexcept;
 
-// Where the fast road of the membership stage stopped.
+// Where the fast road of the membership stage stopped: the fields before
+// `field_index` passed, `found` of them present, while the dict had `size`
+// keys, all of them exact str.
 struct MappingSummary {
   bool present = false;
   uint64_t field_index = 0;
@@ -45,9 +47,10 @@ std::optional<std::string_view> str_key_utf8(PyObject* key, const WalkShared& sh
 
 bool is_declared_key(const RecordKeys* entry, const ir::FieldList& fields, std::string_view text);
 
-// 0: every key is a str; 1: some key is not; 2: the size changed. The caller
-// holds the dict's critical section.
-int keys_all_str_locked(PyObject* dict) noexcept;
+// Whether every key is exactly a str. The caller of the _locked form holds
+// the dict's critical section.
+bool keys_exact_str_locked(PyObject* dict) noexcept;
+bool keys_exact_str(PyObject* dict) noexcept;
 
 py::PathSegment key_path_segment(PyObject* key, const WalkShared& shared);
 

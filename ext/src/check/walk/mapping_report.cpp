@@ -1,6 +1,7 @@
 // The report of a record that is not a member: the failing fields, the
 // missing ones and the undeclared keys, walked in the check's own mode.
 #include <string>
+#include <vector>
 
 #include "check/critical_section.hpp"
 #include "check/fatal_errors.hpp"
@@ -43,6 +44,53 @@ int lookup_field(PyObject* dict, const ir::RecordField& field, const RecordKeys*
   }
   value = py::PyRef::steal(raw);
   return rc;
+}
+
+// The values of the declared fields from `start` on, and how many keys
+// stand for a field (those before `start` included). The values are owned:
+// the field walks that follow run user code that may change the dict.
+struct DeclaredValues {
+  std::vector<py::PyRef> values;
+  Py_ssize_t declared_keys = 0;
+};
+
+DeclaredValues declared_values(const ir::FieldList& fields, const RecordKeys* entry, PyObject* dict,
+                               const MappingSummary& summary, const WalkShared& shared) {
+  DeclaredValues out;
+  out.values.resize(fields.size());
+  const Py_ssize_t size_now = PyDict_GET_SIZE(dict);
+  const bool resume = summary.present && summary.size == static_cast<int64_t>(size_now);
+  const size_t start = resume ? summary.field_index : 0;
+  if (keys_exact_str(dict)) {
+    // Among exact str keys a lookup finds exactly the key of the same text.
+    out.declared_keys = resume ? static_cast<Py_ssize_t>(summary.found) : 0;
+    for (size_t i = start; i < fields.size(); ++i) {
+      if (lookup_field(dict, fields[i], entry, i, out.values[i], shared) > 0) ++out.declared_keys;
+      if (shared.aborted()) break;
+    }
+    return out;
+  }
+  // A lookup would also find a key of another type that compares like the
+  // name: read every key by the key text rule instead.
+  NamePositions local;
+  const NamePositions* positions = entry != nullptr ? &entry->positions : &(local = name_positions(fields));
+  CriticalSection section(dict);
+  Py_ssize_t pos = 0;
+  for (Py_ssize_t step = 0; step < size_now && PyDict_GET_SIZE(dict) == size_now; ++step) {
+    PyObject* k = nullptr;
+    PyObject* v = nullptr;
+    if (!PyDict_Next(dict, &pos, &k, &v)) break;
+    py::PyRef key = py::PyRef::borrow(k);
+    py::PyRef value = py::PyRef::borrow(v);
+    std::optional<std::string_view> text = str_key_utf8(key.get(), shared);
+    if (shared.aborted()) break;
+    if (!text) continue;
+    auto it = positions->find(*text);
+    if (it == positions->end() || it->second >= fields.size()) continue;
+    if (it->second >= start) out.values[it->second] = std::move(value);
+    ++out.declared_keys;
+  }
+  return out;
 }
 
 void report_undeclared(const ir::FieldList& fields, const ir::ClauseList& clauses, const RecordKeys* entry,
@@ -99,31 +147,22 @@ void report_mapping_failures(const ir::FieldList& fields, const ir::ClauseList& 
   }
   const RecordKeys* entry = shared.tables ? shared.tables->find_record(fields) : nullptr;
   const Py_ssize_t size_now = PyDict_GET_SIZE(dict);
-  uint64_t start = 0;
-  uint64_t found = 0;
-  if (summary.present && summary.size == static_cast<int64_t>(size_now)) {
-    start = summary.field_index;
-    found = summary.found;
-  }
+  const size_t start = summary.present && summary.size == static_cast<int64_t>(size_now) ? summary.field_index : 0;
+  DeclaredValues declared = declared_values(fields, entry, dict, summary, shared);
+  if (shared.aborted()) return;
   for (size_t i = start; i < fields.size(); ++i) {
     const ir::RecordField& field = fields[i];
-    py::PyRef value;
-    int rc = lookup_field(dict, field, entry, i, value, shared);
-    if (shared.aborted()) return;
-    if (rc <= 0) {
-      if (field.required) {
-        ctx.violations->push_back(make_key_violation(*ctx.path, py::PathSegment::key(field.name),
-                                                     errors::code::kMissingKey,
-                                                     "required key " + py::quote_text(field.name.view()), "missing"));
-      }
-    } else {
+    if (const py::PyRef& value = declared.values[i]) {
       PathStep path_step(ctx, py::PathSegment::key(field.name));
       walk_node(field.schema, WalkInput::object(value.get()), ctx);
-      ++found;
+    } else if (field.required) {
+      ctx.violations->push_back(make_key_violation(*ctx.path, py::PathSegment::key(field.name),
+                                                   errors::code::kMissingKey,
+                                                   "required key " + py::quote_text(field.name.view()), "missing"));
     }
     if (fail_fast_done(ctx)) return;
   }
-  if (found == static_cast<uint64_t>(size_now) && PyDict_GET_SIZE(dict) == size_now) return;
+  if (declared.declared_keys == size_now && PyDict_GET_SIZE(dict) == size_now) return;
   report_undeclared(fields, clauses, entry, dict, input, ctx);
 }
 

@@ -19,20 +19,14 @@ namespace {
 
 enum class FastRoad : uint8_t { Member, NonMember, TakeGeneral };
 
-bool keys_exact_str(PyObject* dict) noexcept {
-  CriticalSection section(dict);
-  Py_ssize_t pos = 0;
-  PyObject* key = nullptr;
-  PyObject* value = nullptr;
-  while (PyDict_Next(dict, &pos, &key, &value)) {
-    if (!PyUnicode_CheckExact(key)) return false;
-  }
-  return true;
-}
-
+// Finds the fields by lookups of their interned names. A lookup also finds
+// a key of another type that hashes and compares like the name, which the
+// key text rule leaves undeclared: the road is taken only while every key
+// is an exact str, where a lookup finds exactly the key of the same text.
 FastRoad fast_road(const ir::FieldList& fields, ClauseShape shape, const RecordKeys& entry, PyObject* dict,
                    const WalkContext& sub, MappingSummary* summary) {
   CriticalSection section(dict);
+  if (!keys_exact_str_locked(dict)) return FastRoad::TakeGeneral;
   const Py_ssize_t size0 = PyDict_GET_SIZE(dict);
   uint64_t found = 0;
   auto write_summary = [&](uint64_t index) {
@@ -65,11 +59,8 @@ FastRoad fast_road(const ir::FieldList& fields, ClauseShape shape, const RecordK
   write_summary(fields.size());
   if (PyDict_GET_SIZE(dict) != size0) return FastRoad::NonMember;
   if (found == static_cast<uint64_t>(size0)) return FastRoad::Member;
-  switch (shape) {
-    case ClauseShape::Open: return FastRoad::Member;
-    case ClauseShape::StrKeys: return keys_all_str_locked(dict) == 0 ? FastRoad::Member : FastRoad::NonMember;
-    default: return FastRoad::NonMember;
-  }
+  // Undeclared keys, all of them str: only a closed record refuses them.
+  return shape == ClauseShape::Closed ? FastRoad::NonMember : FastRoad::Member;
 }
 
 bool general_road(const ir::FieldList& fields, const ir::ClauseList& clauses, const RecordKeys* entry, PyObject* dict,
@@ -131,9 +122,6 @@ bool walk_mapping(const ir::FieldList& fields, const ir::ClauseList& clauses, Wa
                   MappingSummary* summary) {
   PyObject* dict = input.py();
   if (!PyDict_Check(dict)) return false;
-  // A lookup compares the name with every stored key of the same hash;
-  // among exact str keys that comparison is the interpreter's own.
-  if (ctx.shared->probing() && !keys_exact_str(dict) && !may_run_user_code(*ctx.shared)) return false;
   MembershipScope scope(ctx);
   const RecordKeys* entry = ctx.shared->tables ? ctx.shared->tables->find_record(fields) : nullptr;
   const ClauseShape shape = clause_shape(clauses);
@@ -141,6 +129,9 @@ bool walk_mapping(const ir::FieldList& fields, const ir::ClauseList& clauses, Wa
     FastRoad road = fast_road(fields, shape, *entry, dict, scope.ctx, summary);
     if (road != FastRoad::TakeGeneral) return road == FastRoad::Member;
   }
+  // The key text rule hashes and compares a str subclass key with its
+  // plain text; among exact str keys nothing of the user's runs.
+  if (ctx.shared->probing() && !keys_exact_str(dict) && !may_run_user_code(*ctx.shared)) return false;
   return general_road(fields, clauses, entry, dict, scope.ctx);
 }
 

@@ -185,6 +185,18 @@ DIVERGENT = [
     ("(a$)+", 0, "end anchor", 2),
     ("(?m:a)$\\n", 0, "end anchor", 6),
     ("a$b", re.DOTALL, "end anchor", 5),
+    # A leading ] followed by - starts a range for re.
+    ("[]-a]", 0, "range", 1),
+    ("[^]-a]", 0, "range", 2),
+    # Under the verbose flag re skips only ASCII blanks.
+    ("a\xa0b", re.VERBOSE, "skipped blank", 5),
+    ("(?x)a\u3000b", 0, "skipped blank", 5),
+    ("a\x85b", re.VERBOSE, "skipped blank", 5),
+    # The verbose scope ends with its group: the line feed after $ is text.
+    ("(?x:)a$\n?", 0, "end anchor", 6),
+    # A backslash in a verbose comment escapes the line feed for re.
+    ("a#\\\nb", re.VERBOSE, "escaped line feed", 6),
+    ("a # x \\\n b", re.VERBOSE, "escaped line feed", 10),
 ]
 
 
@@ -208,6 +220,19 @@ def test_divergent_spellings_are_refused(text, flags, what, position):
         ("(?m)a$\nb", re.IGNORECASE, ["A\nb"], ["ab"]),
         ("a$\n(?-s)b", re.MULTILINE, ["a\nb"], ["ab"]),
         ("(?i)\\++a", re.MULTILINE, ["++A"], ["+a+"]),
+        # A leading ] is a member; only ]- before another member is a range.
+        ("[]a]", 0, ["]", "a"], ["-"]),
+        ("[]-]", 0, ["]", "-"], ["a", "_"]),
+        ("[a-]", 0, ["a", "-"], ["b"]),
+        # ASCII blanks and comments under the verbose flag; an escaped
+        # backslash ends a comment's text, not its line.
+        ("a b # c\n\tc", re.VERBOSE, ["abc"], ["a b", "ab"]),
+        ("a # ends \\\\\nb", re.VERBOSE, ["ab"], ["a"]),
+        ("a\xa0b", 0, ["a\xa0b"], ["ab"]),
+        # A $ at the true end after a verbose scope, or blanks after $
+        # inside the scope.
+        ("(?x: a )$", 0, ["a"], ["a\n", " a "]),
+        ("(?x:a$\n)", 0, ["a"], ["a\n"]),
     ],
 )
 def test_spellings_near_the_refused_ones_stay_accepted(text, flags, members, non_members):

@@ -1,6 +1,7 @@
 #include "compile/annotated/pattern_compatibility.hpp"
 
 #include <string>
+#include <vector>
 
 #include "binding/error.hpp"
 #include "render/value_text.hpp"
@@ -27,6 +28,16 @@ constexpr const char* kEndAnchorReason =
     "without the multiline flag `re` also matches $ just before a final line feed, which the pattern after it can "
     "match, so the two match different texts. Put the $ at the end of the pattern or of a top-level alternative, "
     "or leave it out: the whole text is matched anyway.";
+constexpr const char* kLeadingRangeReason =
+    "`re` reads a leading ] followed by - as the start of a range and this engine as the members ] and -, so the two "
+    "read the pattern as different sets. Escape the - or put it last to mean it as a member.";
+constexpr const char* kVerboseBlankReason =
+    "under the verbose flag this engine skips every Unicode blank and `re` only the ASCII ones, reading this one as "
+    "a literal character, so the two match different texts. Escape it to mean it literally.";
+constexpr const char* kCommentEscapeReason =
+    "under the verbose flag `re` lets a backslash escape the line feed that would end a comment, so its comment "
+    "runs on into the next line, while this engine ends the comment at the line feed; the two match different "
+    "texts. Drop the backslash or end the comment with another character.";
 constexpr const char* kVerboseClassReason =
     "under the verbose flag this is skipped inside a class here and a member to `re`, so the two read the pattern "
     "as different sets. Escape it to mean it as a member.";
@@ -97,22 +108,40 @@ bool is_flag_letter(char32_t c) noexcept {
   }
 }
 
+// Where a verbose comment starting at `from` (its `#`) ends for `re`: a
+// backslash there escapes the next character, a line feed included.
+// Returns the position of a backslash that escapes a line feed, which the
+// engine takes as the comment's end, or kNone.
+size_t escaped_comment_end(const std::u32string& cp, size_t from) {
+  const size_t n = cp.size();
+  for (size_t k = from + 1; k < n && cp[k] != U'\n'; ++k) {
+    if (cp[k] != U'\\') continue;
+    if (k + 1 < n && cp[k + 1] == U'\n') return k;
+    ++k;
+  }
+  return kNone;
+}
+
 // Whether nothing after a `$` at `from` can consume text: only closing
 // groups, further `$`, optional marks and (verbose) blanks and comments up
 // to the end of the pattern or a top-level `|`. A repetition could come
 // back round to consume the final line feed, so it does not count.
-bool ends_the_match(const std::u32string& cp, size_t from, size_t depth, bool verbose) {
+// `verbose` holds, per open group from the outermost, whether the verbose
+// flag is surely on there: a closing group leaves its scope, so blanks after
+// it are text again.
+bool ends_the_match(const std::u32string& cp, size_t from, const std::vector<bool>& verbose) {
   const size_t n = cp.size();
+  size_t level = verbose.size() - 1;
   size_t k = from;
   while (k < n) {
     const char32_t c = cp[k];
-    if (c == U'|') return depth == 0;
+    if (c == U'|') return level == 0;
     if (c == U')') {
-      if (depth > 0) --depth;
+      if (level > 0) --level;
       ++k;
-    } else if (c == U'$' || c == U'?' || (verbose && is_white_space(c))) {
+    } else if (c == U'$' || c == U'?' || (verbose[level] && is_white_space(c))) {
       ++k;
-    } else if (verbose && c == U'#') {
+    } else if (verbose[level] && c == U'#') {
       while (k < n && cp[k] != U'\n') ++k;
     } else {
       return false;
@@ -132,12 +161,16 @@ void scan_divergent_spellings(std::string_view text) {
   // Set once a flag group turns verbose mode on anywhere before; never
   // cleared, so a scoped or cancelled flag still counts (refusing more).
   bool verbose = false;
+  // Whether verbose mode is surely on, per open group from the outermost:
+  // what lets blanks and comments count as nothing (accepting more) must
+  // follow the flag's scope exactly. Its size is one more than the number
+  // of open groups.
+  std::vector<bool> surely_verbose{false};
   // Set when the pattern opens with flag groups turning multiline mode on
   // (where `$` means the same to both); cleared for good by any group that
   // turns it off.
   bool multiline = false;
   bool leading = true;  // nothing but bare flag groups so far
-  size_t depth = 0;     // open groups
   // Outside classes: where the quantifier that ends the last item began.
   size_t quantifier = kNone;
   size_t i = 0;
@@ -194,7 +227,11 @@ void scan_divergent_spellings(std::string_view text) {
         size_t j = i + 1;
         if (at(j) == U'^') ++j;
         content_start = j;
-        if (at(j) == U']') ++j;  // a member, not the end
+        if (at(j) == U']') {
+          ++j;  // a member, not the end
+          // `re` reads `]-a` as a range from `]`; `]-]` is two members to both.
+          if (at(j) == U'-' && j + 1 < n && cp[j + 1] != U']') refuse("range", j - 1, text, kLeadingRangeReason);
+        }
         in_class = true;
         quantifier = kNone;
         i = j;
@@ -203,18 +240,19 @@ void scan_divergent_spellings(std::string_view text) {
       case U'(': {
         quantifier = kNone;
         if (at(i + 1) != U'?') {
-          ++depth;
+          surely_verbose.push_back(surely_verbose.back());
           break;
         }
         // A flag group: (?x) or (?x:...) may turn verbose mode on.
         size_t j = i + 2;
         bool negated = false;
         bool sets_verbose = false;
+        bool clears_verbose = false;
         bool sets_multiline = false;
         bool clears_multiline = false;
         for (; j < n && is_flag_letter(cp[j]); ++j) {
           if (cp[j] == U'-') negated = true;
-          if (cp[j] == U'x' && !negated) sets_verbose = true;
+          if (cp[j] == U'x') (negated ? clears_verbose : sets_verbose) = true;
           if (cp[j] == U'm') (negated ? clears_multiline : sets_multiline) = true;
         }
         const bool bare = at(j) == U')';
@@ -223,19 +261,27 @@ void scan_divergent_spellings(std::string_view text) {
         if (bare) {
           // Only leading bare groups set a flag for the whole pattern.
           if (was_leading && sets_multiline) multiline = true;
+          if (sets_verbose || clears_verbose) surely_verbose.back() = was_leading && sets_verbose && !clears_verbose;
           leading = was_leading;
           i = j + 1;
           continue;
         }
-        ++depth;
+        bool inner = surely_verbose.back();
+        if (at(j) == U':' && (sets_verbose || clears_verbose)) inner = sets_verbose && !clears_verbose;
+        surely_verbose.push_back(inner);
         i += 2;  // the `?` is no quantifier
         continue;
       }
       case U')':
-        if (depth > 0) --depth;
+        if (surely_verbose.size() > 1) surely_verbose.pop_back();
+        break;
+      case U'#':
+        if (verbose) {
+          if (size_t k = escaped_comment_end(cp, i); k != kNone) refuse("escaped line feed", k, text, kCommentEscapeReason);
+        }
         break;
       case U'$':
-        if (!multiline && !ends_the_match(cp, i + 1, depth, verbose)) {
+        if (!multiline && !ends_the_match(cp, i + 1, surely_verbose)) {
           refuse("end anchor", i, text, kEndAnchorReason);
         }
         break;
@@ -274,7 +320,9 @@ void scan_divergent_spellings(std::string_view text) {
         i = j + 1;
         continue;
       }
-      default: break;
+      default:
+        if (verbose && c >= 0x80 && is_white_space(c)) refuse("skipped blank", i, text, kVerboseBlankReason);
+        break;
     }
     quantifier = kNone;
     ++i;

@@ -305,8 +305,31 @@ def widened_record(draw, tree):
     return ("rec", tuple(fields), tuple(clauses))
 
 
+class LookAlike:
+    """Not a str, but hashes and compares like one: never a record's field."""
+
+    def __init__(self, text):
+        self.text = text
+
+    def __hash__(self):
+        return hash(self.text)
+
+    def __eq__(self, other):
+        return other == self.text or (isinstance(other, LookAlike) and other.text == self.text)
+
+    def __repr__(self):
+        return f"LookAlike({self.text!r})"
+
+
 def candidates(data, *trees):
-    return data.draw(st.lists(st.one_of(*(record_values(t) for t in trees)), max_size=10))
+    values = data.draw(st.lists(st.one_of(*(record_values(t) for t in trees)), max_size=10))
+    # The same dicts with some str keys swapped for look-alikes.
+    for x in list(values):
+        texts = sorted(k for k in x if isinstance(k, str)) if isinstance(x, dict) else []
+        if texts:
+            swapped = data.draw(st.sets(st.sampled_from(texts), min_size=1))
+            values.append({LookAlike(k) if k in swapped else k: v for k, v in x.items()})
+    return values
 
 
 @SOUNDNESS

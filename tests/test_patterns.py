@@ -197,6 +197,7 @@ DIVERGENT = [
     # A backslash in a verbose comment escapes the line feed for re.
     ("a#\\\nb", re.VERBOSE, "escaped line feed", 6),
     ("a # x \\\n b", re.VERBOSE, "escaped line feed", 10),
+    ("a # one\n b # two \\\n c", re.VERBOSE, "escaped line feed", 21),
 ]
 
 

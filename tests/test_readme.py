@@ -7,6 +7,7 @@ import contextlib
 import dataclasses
 import enum
 import importlib.machinery
+import inspect
 import io
 import json
 import math
@@ -554,7 +555,8 @@ def check_cached_forms():
 
 
 # Forms every README spelling it is given, after running the given code,
-# and prints their reprs with addresses left out.
+# and prints their reprs with addresses left out. The README's enums are
+# put in where ENUMS stands.
 FORM_SPELLINGS = """
 import collections.abc, contextlib, enum, io, json, re, sys, typing
 from decimal import Decimal
@@ -563,14 +565,7 @@ import annotated_types as at
 from annotated_types import *
 from tessolin import *
 
-class Color(enum.Enum):
-    RED = 1
-    BLUE = 2
-
-class Num(enum.IntEnum):
-    ONE = 1
-    TWO = 2
-
+ENUMS
 K, f, once, sentinel = 10**6, bool, bool, object()
 given = json.load(sys.stdin)
 with contextlib.redirect_stdout(io.StringIO()):
@@ -612,7 +607,8 @@ def check_spellings_apart():
     # reverse order, and after the Traps' code as without it.
     spellings, trap_blocks = readme_spellings()
     assert trap_blocks
-    forward, *others = (run_fresh(FORM_SPELLINGS, given={"first": first, "spellings": order})
+    code = FORM_SPELLINGS.replace("ENUMS", inspect.getsource(Color) + inspect.getsource(Num))
+    forward, *others = (run_fresh(code, given={"first": first, "spellings": order})
                         for first, order in ((trap_blocks, spellings), ([], spellings), ([], spellings[::-1])))
     assert all(other == forward for other in others)
     for written in ("Annotated[int, MultipleOf(2.0)]", "Annotated[int, MultipleOf(64)]",

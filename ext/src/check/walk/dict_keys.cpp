@@ -59,6 +59,15 @@ bool is_declared_key(const RecordKeys* entry, const ir::FieldList& fields, std::
   return false;
 }
 
+size_t declared_field_index(PyObject* key, const NamePositions& positions, size_t field_count,
+                            const WalkShared& shared) {
+  if (positions.empty()) return field_count;
+  std::optional<std::string_view> text = str_key_utf8(key, shared);
+  if (!text) return field_count;
+  auto it = positions.find(*text);
+  return it == positions.end() || it->second >= field_count ? field_count : it->second;
+}
+
 bool keys_exact_str_locked(PyObject* dict) noexcept {
   Py_ssize_t pos = 0;
   PyObject* key = nullptr;

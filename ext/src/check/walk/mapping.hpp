@@ -47,6 +47,12 @@ std::optional<std::string_view> str_key_utf8(PyObject* key, const WalkShared& sh
 
 bool is_declared_key(const RecordKeys* entry, const ir::FieldList& fields, std::string_view text);
 
+// The position of the field that `key` stands for by the key text rule, or
+// `field_count` when it stands for none. Exceptions go through the fatal
+// rule.
+size_t declared_field_index(PyObject* key, const NamePositions& positions, size_t field_count,
+                            const WalkShared& shared);
+
 // Whether every key is exactly a str. The caller of the _locked form holds
 // the dict's critical section.
 bool keys_exact_str_locked(PyObject* dict) noexcept;

@@ -47,23 +47,21 @@ int lookup_field(PyObject* dict, const ir::RecordField& field, const RecordKeys*
 }
 
 // The values of the declared fields from `start` on, and how many keys
-// stand for a field (those before `start` included). The values are owned:
-// the field walks that follow run user code that may change the dict.
+// stand for a field (the `found_before` ones before `start` included). The
+// values are owned: the field walks that follow run user code that may
+// change the dict.
 struct DeclaredValues {
   std::vector<py::PyRef> values;
   Py_ssize_t declared_keys = 0;
 };
 
-DeclaredValues declared_values(const ir::FieldList& fields, const RecordKeys* entry, PyObject* dict,
-                               const MappingSummary& summary, const WalkShared& shared) {
+DeclaredValues declared_values(const ir::FieldList& fields, const RecordKeys* entry, PyObject* dict, size_t start,
+                               uint64_t found_before, const WalkShared& shared) {
   DeclaredValues out;
   out.values.resize(fields.size());
-  const Py_ssize_t size_now = PyDict_GET_SIZE(dict);
-  const bool resume = summary.present && summary.size == static_cast<int64_t>(size_now);
-  const size_t start = resume ? summary.field_index : 0;
   if (keys_exact_str(dict)) {
     // Among exact str keys a lookup finds exactly the key of the same text.
-    out.declared_keys = resume ? static_cast<Py_ssize_t>(summary.found) : 0;
+    out.declared_keys = static_cast<Py_ssize_t>(found_before);
     for (size_t i = start; i < fields.size(); ++i) {
       if (lookup_field(dict, fields[i], entry, i, out.values[i], shared) > 0) ++out.declared_keys;
       if (shared.aborted()) break;
@@ -75,19 +73,18 @@ DeclaredValues declared_values(const ir::FieldList& fields, const RecordKeys* en
   NamePositions local;
   const NamePositions* positions = entry != nullptr ? &entry->positions : &(local = name_positions(fields));
   CriticalSection section(dict);
+  const Py_ssize_t size0 = PyDict_GET_SIZE(dict);
   Py_ssize_t pos = 0;
-  for (Py_ssize_t step = 0; step < size_now && PyDict_GET_SIZE(dict) == size_now; ++step) {
+  for (Py_ssize_t step = 0; step < size0 && PyDict_GET_SIZE(dict) == size0; ++step) {
     PyObject* k = nullptr;
     PyObject* v = nullptr;
     if (!PyDict_Next(dict, &pos, &k, &v)) break;
     py::PyRef key = py::PyRef::borrow(k);
     py::PyRef value = py::PyRef::borrow(v);
-    std::optional<std::string_view> text = str_key_utf8(key.get(), shared);
+    const size_t index = declared_field_index(key.get(), *positions, fields.size(), shared);
     if (shared.aborted()) break;
-    if (!text) continue;
-    auto it = positions->find(*text);
-    if (it == positions->end() || it->second >= fields.size()) continue;
-    if (it->second >= start) out.values[it->second] = std::move(value);
+    if (index == fields.size()) continue;
+    if (index >= start) out.values[index] = std::move(value);
     ++out.declared_keys;
   }
   return out;
@@ -147,8 +144,10 @@ void report_mapping_failures(const ir::FieldList& fields, const ir::ClauseList& 
   }
   const RecordKeys* entry = shared.tables ? shared.tables->find_record(fields) : nullptr;
   const Py_ssize_t size_now = PyDict_GET_SIZE(dict);
-  const size_t start = summary.present && summary.size == static_cast<int64_t>(size_now) ? summary.field_index : 0;
-  DeclaredValues declared = declared_values(fields, entry, dict, summary, shared);
+  // The fields before the fast road's stop passed there.
+  const bool resume = summary.present && summary.size == static_cast<int64_t>(size_now);
+  const size_t start = resume ? summary.field_index : 0;
+  DeclaredValues declared = declared_values(fields, entry, dict, start, resume ? summary.found : 0, shared);
   if (shared.aborted()) return;
   for (size_t i = start; i < fields.size(); ++i) {
     const ir::RecordField& field = fields[i];

@@ -86,13 +86,8 @@ bool general_road(const ir::FieldList& fields, const ir::ClauseList& clauses, co
     if (!PyDict_Next(dict, &pos, &k, &v)) break;
     py::PyRef key = py::PyRef::borrow(k);
     py::PyRef value = py::PyRef::borrow(v);
-    std::optional<std::string_view> text = str_key_utf8(key.get(), *sub.shared);
+    const size_t index = declared_field_index(key.get(), *positions, fields.size(), *sub.shared);
     if (sub.shared->aborted()) return false;
-    uint64_t index = fields.size();
-    if (text && !positions->empty()) {
-      auto it = positions->find(*text);
-      if (it != positions->end()) index = it->second;
-    }
     if (index < fields.size()) {
       const ir::RecordField& field = fields[index];
       if (!walk_node(field.schema, WalkInput::object(value.get()), sub)) return false;

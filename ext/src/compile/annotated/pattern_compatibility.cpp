@@ -108,18 +108,19 @@ bool is_flag_letter(char32_t c) noexcept {
   }
 }
 
-// Where a verbose comment starting at `from` (its `#`) ends for `re`: a
-// backslash there escapes the next character, a line feed included.
-// Returns the position of a backslash that escapes a line feed, which the
-// engine takes as the comment's end, or kNone.
-size_t escaped_comment_end(const std::u32string& cp, size_t from) {
+// Reads a verbose comment from its `#` at `from` as `re` does, where a
+// backslash escapes the next character: a backslash escaping the line feed
+// that ends the comment for the engine is refused. Returns the position of
+// that line feed (or the end), where the comment ends for both.
+size_t check_comment(const std::u32string& cp, size_t from, std::string_view text) {
   const size_t n = cp.size();
-  for (size_t k = from + 1; k < n && cp[k] != U'\n'; ++k) {
+  size_t k = from + 1;
+  for (; k < n && cp[k] != U'\n'; ++k) {
     if (cp[k] != U'\\') continue;
-    if (k + 1 < n && cp[k + 1] == U'\n') return k;
+    if (k + 1 < n && cp[k + 1] == U'\n') refuse("escaped line feed", k, text, kCommentEscapeReason);
     ++k;
   }
-  return kNone;
+  return k;
 }
 
 // Whether nothing after a `$` at `from` can consume text: only closing
@@ -171,6 +172,8 @@ void scan_divergent_spellings(std::string_view text) {
   // turns it off.
   bool multiline = false;
   bool leading = true;  // nothing but bare flag groups so far
+  // Where the last verbose comment read ends.
+  size_t comment_end = 0;
   // Outside classes: where the quantifier that ends the last item began.
   size_t quantifier = kNone;
   size_t i = 0;
@@ -276,9 +279,8 @@ void scan_divergent_spellings(std::string_view text) {
         if (surely_verbose.size() > 1) surely_verbose.pop_back();
         break;
       case U'#':
-        if (verbose) {
-          if (size_t k = escaped_comment_end(cp, i); k != kNone) refuse("escaped line feed", k, text, kCommentEscapeReason);
-        }
+        // A `#` inside a comment already read starts none.
+        if (verbose && i >= comment_end) comment_end = check_comment(cp, i, text);
         break;
       case U'$':
         if (!multiline && !ends_the_match(cp, i + 1, surely_verbose)) {
